@@ -1,0 +1,413 @@
+#include "Converter.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "Message.h"
+
+namespace sim {
+
+namespace {
+
+constexpr const char* kMaker = "ORVANE";
+constexpr const char* kSerial = "SIM-000417";
+constexpr const char* kFirmware = "2.10";
+constexpr const char* kDefaultModel = "5630";
+
+constexpr int kMaxReadCount = 125;
+constexpr int kMaxWriteCount = 123;
+
+std::string composeIdentity(const std::string& model) {
+  return std::string(kMaker) + "," + model + "," + kSerial + "," + kFirmware;
+}
+
+bool isBaud(long value) { return value == 9600 || value == 19200; }
+
+std::string formatRegister(std::uint16_t value, bool hex) {
+  char text[8];
+  if (hex)
+    std::snprintf(text, sizeof text, "%04X", value);
+  else
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(static_cast<std::int16_t>(value)));
+  return text;
+}
+
+void putWord(Bytes& frame, long value) {
+  frame.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+  frame.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+}  // namespace
+
+Converter::Converter(bus::Clock& clock, WatlowF4& controller)
+    : clock_(clock), controller_(controller), identity_(composeIdentity(kDefaultModel)) {}
+
+void Converter::setIdentity(std::string text) { identity_ = std::move(text); }
+
+void Converter::setModel(const std::string& model) { identity_ = composeIdentity(model); }
+
+void Converter::failNextTransactions(int count, int code) {
+  failCount_ = count > 0 ? count : 0;
+  failCode_ = code;
+}
+
+void Converter::setNextReply(std::string raw) { nextReply_ = std::move(raw); }
+
+void Converter::powerCycle() {
+  input_.clear();
+  overflow_ = false;
+  output_.clear();
+  const std::uint8_t ese = psc_ ? 0 : saved_.ese;
+  const std::uint8_t sre = psc_ ? 0 : saved_.sre;
+  status_ = StatusModel{};
+  status_.ese = ese;
+  status_.setSre(sre);
+  status_.setEvent(StatusModel::PON);
+  hex_ = false;
+  modbusAddress_ = 1;
+  errorRegister_ = 0;
+  baud_ = linkBaud_ = saved_.baud;
+  rs485_ = linkRs485_ = saved_.rs485;
+  refreshService();
+}
+
+// ---- the GPIB side -------------------------------------------------------------------------
+
+void Converter::listen(std::string_view bytes, bool eoi) {
+  for (char c : bytes) {
+    if (c == '\n') {
+      execute(input_);
+      continue;
+    }
+    if (input_.size() >= kInputLimit) {
+      overflow_ = true;
+      continue;
+    }
+    input_.push_back(c);
+  }
+  if (eoi && (!input_.empty() || overflow_)) execute(input_);
+}
+
+std::string_view Converter::talk() {
+  if (silent_) return {};
+  if (nextReply_) {
+    output_ = std::move(*nextReply_);
+    nextReply_.reset();
+  }
+  if (output_.empty()) {
+    // Addressed to talk with nothing to say: the query was never sent, or failed.
+    status_.setEvent(StatusModel::QYE);
+    refreshService();
+  }
+  return output_;
+}
+
+void Converter::consumed(std::size_t count) {
+  output_.erase(0, count);
+  refreshService();
+}
+
+std::optional<std::uint8_t> Converter::serialPoll() {
+  if (silent_) return std::nullopt;
+  return status_.poll(!output_.empty());
+}
+
+void Converter::clear() {
+  input_.clear();
+  overflow_ = false;
+  output_.clear();
+  refreshService();
+}
+
+bool Converter::requestingService() const { return status_.rqs(); }
+
+void Converter::execute(std::string_view message) {
+  const bool overflowed = overflow_;
+  const std::string text(message);
+  input_.clear();
+  overflow_ = false;
+  if (!output_.empty()) {
+    // A new message before the last reply was read: that reply is lost.
+    output_.clear();
+    status_.setEvent(StatusModel::QYE);
+  }
+  if (overflowed) {
+    status_.setEvent(StatusModel::CME);
+    refreshService();
+    return;
+  }
+  std::vector<std::string> replies;
+  for (const ProgramUnit& unit : splitMessage(text)) command(unit.header, unit.parameters, replies);
+  if (!replies.empty()) {
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+      if (i) output_ += ';';
+      output_ += replies[i];
+    }
+    output_ += '\n';
+  }
+  refreshService();
+}
+
+std::optional<long> Converter::number(const std::string& text, long low, long high) {
+  const std::optional<double> value = parseNumber(text);
+  if (!value) {
+    status_.setEvent(StatusModel::CME);
+    return std::nullopt;
+  }
+  const std::optional<long> whole = wholeNumber(*value, low, high);
+  if (!whole) status_.setEvent(StatusModel::EXE);
+  return whole;
+}
+
+void Converter::command(const std::string& header, const std::string& parameters,
+                        std::vector<std::string>& replies) {
+  const bool bare = parameters.empty();
+  const auto answer = [&](auto value) {
+    if (bare) {
+      replies.push_back(std::to_string(value));
+    } else {
+      status_.setEvent(StatusModel::CME);
+    }
+  };
+
+  if (header == "*IDN?") {
+    if (bare)
+      replies.push_back(identity_);
+    else
+      status_.setEvent(StatusModel::CME);
+  } else if (header == "*CLS" && bare) {
+    status_.clearEvents();
+  } else if (header == "*ESE") {
+    if (const auto v = number(parameters, 0, 255)) status_.ese = static_cast<std::uint8_t>(*v);
+  } else if (header == "*ESE?") {
+    answer(static_cast<int>(status_.ese));
+  } else if (header == "*ESR?") {
+    if (bare)
+      answer(static_cast<int>(status_.takeEsr()));
+    else
+      status_.setEvent(StatusModel::CME);
+  } else if (header == "*SRE") {
+    if (const auto v = number(parameters, 0, 255)) status_.setSre(static_cast<std::uint8_t>(*v));
+  } else if (header == "*SRE?") {
+    answer(static_cast<int>(status_.sre()));
+  } else if (header == "*STB?") {
+    const bool available = !output_.empty() || !replies.empty();
+    answer(static_cast<int>(status_.stb(available)));
+  } else if (header == "*RST" && bare) {
+    hex_ = false;
+    modbusAddress_ = 1;
+    errorRegister_ = 0;
+  } else if (header == "*SAV") {
+    if (const auto v = number(parameters, 0, 0))
+      saved_ = {status_.ese, status_.sre(), baud_, rs485_};
+  } else if (header == "*PSC") {
+    if (const auto v = number(parameters, -32767, 32767)) psc_ = *v != 0;
+  } else if (header == "*PSC?") {
+    answer(psc_ ? 1 : 0);
+  } else if (header == "*OPC" && bare) {
+    status_.setEvent(StatusModel::OPC);
+  } else if (header == "*OPC?") {
+    answer(1);
+  } else if (header == "*WAI" && bare) {
+    // Every command completes before the next is read.
+  } else if (header == "*TST?") {
+    answer(0);
+  } else if (matchesPath(header, {{"FORM", "FORMAT"}, {"TALK", "TALK"}})) {
+    std::string word;
+    for (char c : parameters)
+      word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    if (word == "ASCII")
+      hex_ = false;
+    else if (word == "HEXL")
+      hex_ = true;
+    else
+      status_.setEvent(bare ? StatusModel::CME : StatusModel::EXE);
+  } else if (matchesPath(header, {{"FORM?", "FORMAT?"}}) ||
+             matchesPath(header, {{"FORM", "FORMAT"}, {"TALK?", "TALK?"}})) {
+    if (bare)
+      replies.push_back(hex_ ? "HEXL" : "ASCII");
+    else
+      status_.setEvent(StatusModel::CME);
+  } else if (serialCommand(header, parameters, replies)) {
+  } else if (header == "C") {
+    // Any whole number is taken; only the controller's own address will ever answer.
+    if (const auto v = number(parameters, -32768, 32767)) modbusAddress_ = static_cast<int>(*v);
+  } else if (header == "C?") {
+    answer(modbusAddress_);
+  } else if (header == "R") {
+    readRegisters(parameters, replies);
+  } else if (header == "W") {
+    writeRegisters(parameters);
+  } else if (header == "E?") {
+    answer(errorRegister_);
+  } else {
+    status_.setEvent(StatusModel::CME);
+  }
+}
+
+bool Converter::serialCommand(const std::string& header, const std::string& parameters,
+                              std::vector<std::string>& replies) {
+  using Node = std::pair<std::string_view, std::string_view>;
+  constexpr Node syst{"SYST", "SYSTEM"}, comm{"COMM", "COMMUNICATE"}, ser{"SER", "SERIAL"};
+  const bool bare = parameters.empty();
+  const auto reply = [&](std::string text) {
+    if (bare)
+      replies.push_back(std::move(text));
+    else
+      status_.setEvent(StatusModel::CME);
+  };
+
+  if (matchesPath(header, {syst, comm, ser, {"BAUD", "BAUD"}}) ||
+      matchesPath(header, {syst, comm, ser})) {
+    if (const auto v = number(parameters, 0, 1000000)) {
+      if (isBaud(*v))
+        baud_ = static_cast<int>(*v);
+      else
+        status_.setEvent(StatusModel::EXE);
+    }
+  } else if (matchesPath(header, {syst, comm, ser, {"BAUD?", "BAUD?"}}) ||
+             matchesPath(header, {syst, comm, {"SER?", "SERIAL?"}})) {
+    reply(std::to_string(baud_));
+  } else if (matchesPath(header, {syst, comm, ser, {"RS485", "RS485"}})) {
+    std::string word;
+    for (char c : parameters)
+      word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    if (word == "ON" || word == "1")
+      rs485_ = true;
+    else if (word == "OFF" || word == "0")
+      rs485_ = false;
+    else
+      status_.setEvent(bare ? StatusModel::CME : StatusModel::EXE);
+  } else if (matchesPath(header, {syst, comm, ser, {"RS485?", "RS485?"}})) {
+    reply(rs485_ ? "1" : "0");
+  } else if (matchesPath(header, {syst, comm, ser, {"UPD", "UPDATE"}})) {
+    if (!bare) {
+      status_.setEvent(StatusModel::CME);
+    } else {
+      linkBaud_ = baud_;
+      linkRs485_ = rs485_;
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// ---- the Modbus side ------------------------------------------------------------------------
+
+void Converter::readRegisters(const std::string& parameters, std::vector<std::string>& replies) {
+  const std::vector<std::string> fields = splitParameters(parameters);
+  if (fields.size() != 2) {
+    status_.setEvent(StatusModel::CME);
+    return;
+  }
+  const auto first = number(fields[0], 0, 65535);
+  if (!first) return;
+  const auto count = number(fields[1], 1, kMaxReadCount);
+  if (!count) return;
+
+  Bytes frame{static_cast<std::uint8_t>(modbusAddress_ & 0xFF), kReadHolding};
+  putWord(frame, *first);
+  putWord(frame, *count);
+  const auto data = transact(std::move(frame), 5 + 2 * static_cast<std::size_t>(*count));
+  if (!data) return;
+  std::string line;
+  for (long i = 0; i < *count; ++i) {
+    if (i) line += ',';
+    const auto value = static_cast<std::uint16_t>(((*data)[3 + 2 * i] << 8) | (*data)[4 + 2 * i]);
+    line += formatRegister(value, hex_);
+  }
+  replies.push_back(std::move(line));
+}
+
+void Converter::writeRegisters(const std::string& parameters) {
+  const std::vector<std::string> fields = splitParameters(parameters);
+  if (fields.size() < 2 || fields.size() > kMaxWriteCount + 1) {
+    status_.setEvent(StatusModel::CME);
+    return;
+  }
+  const auto first = number(fields[0], 0, 65535);
+  if (!first) return;
+  std::vector<long> values;
+  for (std::size_t i = 1; i < fields.size(); ++i) {
+    // Signed or unsigned 16-bit values; a fraction is rounded to the nearest whole number.
+    const auto value = number(fields[i], -32768, 65535);
+    if (!value) return;
+    values.push_back(*value);
+  }
+
+  Bytes frame{static_cast<std::uint8_t>(modbusAddress_ & 0xFF)};
+  if (values.size() == 1) {
+    frame.push_back(kWriteSingle);
+    putWord(frame, *first);
+    putWord(frame, values[0]);
+  } else {
+    frame.push_back(kWriteMultiple);
+    putWord(frame, *first);
+    putWord(frame, static_cast<long>(values.size()));
+    frame.push_back(static_cast<std::uint8_t>(2 * values.size()));
+    for (long value : values) putWord(frame, value);
+  }
+  transact(std::move(frame), 8);
+}
+
+std::optional<Bytes> Converter::transact(Bytes frame, std::size_t expectedLength) {
+  // An address no slave can have goes out as 255, which no one answers.
+  if (modbusAddress_ < 0 || modbusAddress_ > 247) frame[0] = 0xFF;
+  appendCrc(frame);
+  RtuExchange exchange;
+  exchange.time = clock_.now();
+  exchange.request = frame;
+
+  const bool linked = linkBaud_ == controller_.baud();
+  if (failCount_ > 0) {
+    --failCount_;
+    const int code = failCode_;
+    if (code == kCrcError || (code > kPartialBase && code < kPartialBase + 100)) {
+      // The controller acts on the request; its answer is damaged on the way back.
+      exchange.response = controller_.handle(frame);
+      if (code == kCrcError && !exchange.response.empty()) exchange.response.back() ^= 0xFF;
+      if (code > kPartialBase) {
+        const std::size_t keep = static_cast<std::size_t>(code - kPartialBase);
+        if (exchange.response.size() > keep) exchange.response.resize(keep);
+      }
+    } else if (code >= 1 && code < kCrcError) {
+      // An exception answer the controller did not give.
+      exchange.response = {frame[0], static_cast<std::uint8_t>(frame[1] | 0x80),
+                           static_cast<std::uint8_t>(code)};
+      appendCrc(exchange.response);
+    }
+    exchange.errorCode = code;
+  } else {
+    if (linked) exchange.response = controller_.handle(frame);
+    exchange.errorCode = judge(frame, exchange.response, expectedLength);
+  }
+  errorRegister_ = exchange.errorCode;
+  if (exchange.errorCode != 0) status_.setEvent(StatusModel::DDE);
+  if (listener_) listener_(exchange);
+  if (exchange.errorCode != 0) return std::nullopt;
+  return std::move(exchange.response);
+}
+
+int Converter::judge(const Bytes& request, const Bytes& response,
+                     std::size_t expectedLength) const {
+  if (response.empty()) {
+    // A broadcast write expects no answer.
+    const bool broadcastWrite = request[0] == 0 && request[1] != kReadHolding;
+    return broadcastWrite ? 0 : kTimeout;
+  }
+  const bool exception = response.size() >= 2 && (response[1] & 0x80);
+  const std::size_t length = exception ? 5 : expectedLength;
+  if (response.size() < length) {
+    const int received = static_cast<int>(response.size());
+    return kPartialBase + (received < 99 ? received : 99);
+  }
+  if (response.size() != length || !crcValid(response) || response[0] != request[0] ||
+      (response[1] & 0x7F) != request[1])
+    return kCrcError;
+  if (exception) return response[2] != 0 ? response[2] : kCrcError;
+  if (request[1] == kReadHolding && response[2] != length - 5) return kCrcError;
+  return 0;
+}
+
+}  // namespace sim

@@ -1,0 +1,268 @@
+#include "SimulatedBus.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+constexpr int kBoard = 0;
+constexpr int kMaxAddress = 30;
+// A list with more entries than this cannot be a real address list (each of the 31 primary
+// addresses at most a few times over); stop reading rather than run off its end.
+constexpr int kMaxListEntries = 256;
+
+constexpr std::array<double, 18> kTimeouts = {
+    0.0, 10e-6, 30e-6, 100e-6, 300e-6, 1e-3, 3e-3,  10e-3, 30e-3,
+    0.1, 0.3,   1.0,   3.0,    10.0,   30.0, 100.0, 300.0, 1000.0,
+};
+
+}  // namespace
+
+SimulatedBus::SimulatedBus(bus::Clock& clock)
+    : clock_(clock),
+      controller_(clock),
+      converter_(clock, controller_),
+      instrument_("SIMULATED,BENCH METER 7,0,1.0") {}
+
+std::string SimulatedBus::describe() const {
+  return "built-in simulator: converter at GPIB address 4, Watlow F4 at Modbus address 1";
+}
+
+double SimulatedBus::timeoutSeconds(int code) {
+  if (code < 0 || code >= static_cast<int>(kTimeouts.size())) return -1.0;
+  return kTimeouts[static_cast<std::size_t>(code)];
+}
+
+void SimulatedBus::clearFaults() {
+  converterPresent_ = true;
+  converter_.setSilent(false);
+  converter_.failNextTransactions(0, 0);
+  converter_.clearNextReply();
+  controller_.clearRegisterFaults();
+  controller_.setBaud(WatlowF4::kDefaultBaud);
+}
+
+// ---- status ----------------------------------------------------------------------------------
+
+int SimulatedBus::baseStatus() const {
+  if (!online_) return 0;
+  int status = bus::CIC;
+  const bool srq =
+      (converterPresent_ && converter_.requestingService()) || instrument_.requestingService();
+  if (srq) status |= bus::SRQI;
+  return status;
+}
+
+void SimulatedBus::succeed(int extra, long count) {
+  status_.ibsta = baseStatus() | bus::CMPL | extra;
+  status_.iberr = 0;
+  status_.ibcntl = count;
+  status_.ibcnt = static_cast<int>(count);
+}
+
+void SimulatedBus::fail(int error, int extra, long count) {
+  status_.ibsta = baseStatus() | bus::ERR | (online_ ? bus::CMPL : 0) | extra;
+  status_.iberr = error;
+  status_.ibcntl = count;
+  status_.ibcnt = static_cast<int>(count);
+}
+
+void SimulatedBus::timeOut(long count) {
+  const double seconds = timeoutSeconds(timeoutCode_);
+  if (seconds > 0) clock_.sleepFor(seconds);
+  fail(bus::EABO, bus::TIMO, count);
+}
+
+bool SimulatedBus::boardReady(int board) {
+  if (board != kBoard || !online_) {
+    fail(bus::ENEB);
+    return false;
+  }
+  return true;
+}
+
+bool SimulatedBus::addressValid(int address) {
+  if (address < 0 || address > kMaxAddress) {
+    fail(bus::EARG);
+    return false;
+  }
+  if (address == kBoardAddress) {
+    fail(bus::EADR);
+    return false;
+  }
+  return true;
+}
+
+Device* SimulatedBus::deviceAt(int address) {
+  if (address == kConverterAddress && converterPresent_) return &converter_;
+  if (address == kInstrumentAddress) return &instrument_;
+  return nullptr;
+}
+
+// ---- board calls -----------------------------------------------------------------------------
+
+void SimulatedBus::ibonl(int ud, int value) {
+  if (ud != kBoard) {
+    fail(bus::EDVR);
+    return;
+  }
+  online_ = value != 0;
+  succeed();
+}
+
+void SimulatedBus::ibsre(int ud, int value) {
+  if (!boardReady(ud)) return;
+  const bool previous = ren_;
+  ren_ = value != 0;
+  succeed();
+  status_.iberr = previous ? 1 : 0;  // the driver hands back the previous setting here
+}
+
+void SimulatedBus::ibtmo(int ud, int code) {
+  if (!boardReady(ud)) return;
+  if (timeoutSeconds(code) < 0) {
+    fail(bus::EARG);
+    return;
+  }
+  const int previous = timeoutCode_;
+  timeoutCode_ = code;
+  succeed();
+  status_.iberr = previous;
+}
+
+void SimulatedBus::SendIFC(int board) {
+  if (board != kBoard) {
+    fail(bus::ENEB);
+    return;
+  }
+  online_ = true;
+  succeed();
+}
+
+void SimulatedBus::DevClear(int board, bus::Addr4882 address) {
+  if (!boardReady(board)) return;
+  if (address == bus::NOADDR) {
+    // Universal device clear reaches every device on the bus.
+    if (converterPresent_) converter_.clear();
+    instrument_.clear();
+    succeed();
+    return;
+  }
+  if (!addressValid(address)) return;
+  Device* device = deviceAt(address);
+  if (!device) {
+    fail(bus::ENOL);
+    return;
+  }
+  device->clear();
+  succeed();
+}
+
+void SimulatedBus::FindLstn(int board, const bus::Addr4882* padList, bus::Addr4882* resultList,
+                            int limit) {
+  if (!boardReady(board)) return;
+  if (!padList || limit < 0 || (!resultList && limit > 0)) {
+    fail(bus::EARG);
+    return;
+  }
+  int found = 0;
+  for (int i = 0; i < kMaxListEntries && padList[i] != bus::NOADDR; ++i) {
+    const int address = padList[i];
+    if (address < 0 || address > kMaxAddress) {
+      fail(bus::EARG);
+      return;
+    }
+    if (address != kBoardAddress && !deviceAt(address)) continue;
+    if (found < limit) resultList[found] = padList[i];
+    ++found;
+  }
+  if (found > limit) {
+    fail(bus::ETAB, 0, limit);
+    return;
+  }
+  succeed(0, found);
+}
+
+void SimulatedBus::ReadStatusByte(int board, bus::Addr4882 address, std::int16_t* result) {
+  if (!boardReady(board)) return;
+  if (!result) {
+    fail(bus::EARG);
+    return;
+  }
+  if (!addressValid(address)) return;
+  Device* device = deviceAt(address);
+  const std::optional<std::uint8_t> value = device ? device->serialPoll() : std::nullopt;
+  if (!value) {
+    timeOut();
+    return;
+  }
+  *result = *value;
+  succeed();
+}
+
+void SimulatedBus::Send(int board, bus::Addr4882 address, const char* data, long count,
+                        bus::EotMode mode) {
+  if (!boardReady(board)) return;
+  if (count < 0 || (!data && count > 0)) {
+    fail(bus::EARG);
+    return;
+  }
+  if (!addressValid(address)) return;
+  Device* device = deviceAt(address);
+  if (!device) {
+    fail(bus::ENOL);
+    return;
+  }
+  std::string bytes(data ? data : "", static_cast<std::size_t>(count));
+  bool eoi = false;
+  switch (mode) {
+    case bus::EotMode::NLend:
+      bytes.push_back('\n');
+      eoi = true;
+      break;
+    case bus::EotMode::DABend:
+      eoi = count > 0;
+      break;
+    case bus::EotMode::NULLend:
+      break;
+  }
+  device->listen(bytes, eoi);
+  succeed(0, static_cast<long>(bytes.size()));
+}
+
+void SimulatedBus::Receive(int board, bus::Addr4882 address, char* buffer, long count,
+                           int termination) {
+  if (!boardReady(board)) return;
+  if (count < 0 || (!buffer && count > 0) ||
+      (termination != bus::STOPend && (termination < 0 || termination > 0xFF))) {
+    fail(bus::EARG);
+    return;
+  }
+  if (!addressValid(address)) return;
+  if (count == 0) {
+    succeed();
+    return;
+  }
+  Device* device = deviceAt(address);
+  const std::string_view reply = device ? device->talk() : std::string_view();
+  if (reply.empty()) {
+    timeOut();
+    return;
+  }
+  std::size_t n = std::min(static_cast<std::size_t>(count), reply.size());
+  bool end = n == reply.size();  // the reply's last byte carries EOI
+  if (termination != bus::STOPend) {
+    const std::size_t at = reply.substr(0, n).find(static_cast<char>(termination));
+    if (at != std::string_view::npos) {
+      n = at + 1;
+      end = true;
+    }
+  }
+  std::memcpy(buffer, reply.data(), n);
+  device->consumed(n);
+  succeed(end ? bus::END : 0, static_cast<long>(n));
+}
+
+}  // namespace sim

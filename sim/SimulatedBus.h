@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "Clock.h"
+#include "Converter.h"
+#include "Driver.h"
+#include "Instrument.h"
+#include "WatlowF4.h"
+
+namespace sim {
+
+// A GPIB bus with board 0 as controller-in-charge at primary address 0, the converter at 4 (the
+// Watlow F4 behind it on the serial link) and a plain 488.2 instrument at 7, driven through the
+// same calls as a real board.
+//
+// Driver behaviour worth knowing:
+// - ibtmo takes the NI time-out codes (0 none, 1 = 10 us ... 11 = 1 s ... 17 = 1000 s); a read
+//   that times out lets exactly that much time pass on the clock.
+// - After ibonl(0, 0) the board is offline: every call but ibonl(0, 1) and SendIFC fails with
+//   ERR and ENEB; SendIFC brings it back online.
+// - Send, DevClear to an address where no device listens fail at once with ENOL. Receive and
+//   ReadStatusByte from such an address wait for the time-out (the board itself listens, so
+//   there is a listener) and fail with TIMO and EABO, as on real hardware.
+// - Talking to or polling the board's own address fails with EADR.
+class SimulatedBus final : public bus::Driver {
+ public:
+  static constexpr int kBoardAddress = 0;
+  static constexpr int kConverterAddress = 4;
+  static constexpr int kInstrumentAddress = 7;
+  static constexpr int kDefaultTimeoutCode = 13;  // 10 s, a board's usual default
+
+  explicit SimulatedBus(bus::Clock& clock);
+
+  void ibonl(int ud, int value) override;
+  void ibsre(int ud, int value) override;
+  void ibtmo(int ud, int code) override;
+  void SendIFC(int board) override;
+  void DevClear(int board, bus::Addr4882 address) override;
+  void FindLstn(int board, const bus::Addr4882* padList, bus::Addr4882* resultList,
+                int limit) override;
+  void ReadStatusByte(int board, bus::Addr4882 address, std::int16_t* result) override;
+  void Send(int board, bus::Addr4882 address, const char* data, long count,
+            bus::EotMode mode) override;
+  void Receive(int board, bus::Addr4882 address, char* buffer, long count,
+               int termination) override;
+  bus::Status status() const override { return status_; }
+  std::string describe() const override;
+
+  // Seconds a time-out code stands for; negative for a code the driver does not know, 0 for
+  // "no time-out".
+  static double timeoutSeconds(int code);
+
+  Converter& converter() { return converter_; }
+  WatlowF4& controller() { return controller_; }
+  bool online() const { return online_; }
+  bool remoteEnable() const { return ren_; }
+  int timeoutCode() const { return timeoutCode_; }
+
+  // Faults on command; none of them can make a call misbehave beyond what a real bus does.
+  void setConverterPresent(bool present) { converterPresent_ = present; }
+  void setConverterSilent(bool silent) { converter_.setSilent(silent); }
+  void failNextTransactions(int count, int code) { converter_.failNextTransactions(count, code); }
+  void setRegisterValue(int reg, std::uint16_t value) { controller_.forceRegister(reg, value); }
+  void setRegisterSilent(int reg) { controller_.silenceRegister(reg); }
+  void clearRegisterFault(int reg) { controller_.clearRegisterFault(reg); }
+  void setNextReply(std::string raw) { converter_.setNextReply(std::move(raw)); }
+  void setIdentity(std::string text) { converter_.setIdentity(std::move(text)); }
+  void setControllerBaud(int baud) { controller_.setBaud(baud); }
+  // Takes every fault back; the devices' own state stays as it is.
+  void clearFaults();
+
+ private:
+  // The common entry checks: board number, online, address range.
+  bool boardReady(int board);
+  bool addressValid(int address);
+  Device* deviceAt(int address);
+  void succeed(int extra = 0, long count = 0);
+  void fail(int error, int extra = 0, long count = 0);
+  void timeOut(long count = 0);
+  int baseStatus() const;
+
+  bus::Clock& clock_;
+  WatlowF4 controller_;
+  Converter converter_;
+  Instrument instrument_;
+  bool converterPresent_ = true;
+
+  bool online_ = true;
+  bool ren_ = false;
+  int timeoutCode_ = kDefaultTimeoutCode;
+  bus::Status status_;
+};
+
+}  // namespace sim

@@ -1,0 +1,645 @@
+#include "WatlowF4.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+
+namespace {
+
+constexpr double kDay = 86400.0;
+
+// Identity registers 1 to 5: serial number in two halves, software revision, revision code,
+// manufacturing date (year and week).
+constexpr std::int16_t kSerialHigh = 42;
+constexpr std::int16_t kSerialLow = 1187;
+constexpr std::int16_t kSoftware = 302;
+constexpr std::int16_t kRevisionCode = 1;
+constexpr std::int16_t kManufactured = 2311;
+
+constexpr int kModeStatic = 0;
+constexpr int kModeRunning = 2;
+
+std::int16_t toRegister(double value) {
+  if (!std::isfinite(value)) return 0;
+  return static_cast<std::int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
+}
+
+std::uint16_t word(const Bytes& frame, std::size_t at) {
+  return static_cast<std::uint16_t>((frame[at] << 8) | frame[at + 1]);
+}
+
+void putWord(Bytes& frame, std::uint16_t value) {
+  frame.push_back(static_cast<std::uint8_t>(value >> 8));
+  frame.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+bool inRange(int value, int low, int high) { return value >= low && value <= high; }
+
+double fahrenheitToCelsius(double f) { return (f - 32.0) * 5.0 / 9.0; }
+double celsiusToFahrenheit(double c) { return c * 9.0 / 5.0 + 32.0; }
+
+// Moves `from` toward `to` by at most `step`, landing on it exactly.
+double approach(double from, double to, double step) {
+  if (std::fabs(to - from) <= step) return to;
+  return from < to ? from + step : from - step;
+}
+
+}  // namespace
+
+WatlowF4::WatlowF4(bus::Clock& clock) : clock_(clock), lastUpdate_(clock.now()) {}
+
+// ---- time and temperature ------------------------------------------------------------------
+
+void WatlowF4::advance() {
+  const double now = clock_.now();
+  if (now > lastUpdate_) simulate(now - lastUpdate_);
+  lastUpdate_ = std::max(lastUpdate_, now);
+}
+
+void WatlowF4::simulate(double seconds) {
+  // Fine steps keep ramps smooth; very long jumps coarsen them so a jump of days stays quick.
+  const double tick = std::max(0.1, seconds / 200000.0);
+  double t = lastUpdate_;
+  const double end = lastUpdate_ + seconds;
+  while (t < end) {
+    const double dt = std::min(tick, end - t);
+    t += dt;
+    const std::optional<double> target = controlTarget(t);
+    const double drifted = approach(temperature_, ambient_, kDriftRate * dt);
+    if (!target) {
+      temperature_ = drifted;
+    } else if (*target > temperature_ && heats()) {
+      temperature_ = approach(temperature_, *target, kDriveRate * dt);
+    } else if (*target < temperature_ && cools()) {
+      temperature_ = approach(temperature_, *target, kDriveRate * dt);
+    } else if (*target == temperature_ && (heats() || cools())) {
+      // Held on target by whichever output pushes against the drift.
+      const bool drifting_up = ambient_ > temperature_;
+      if ((drifting_up && !cools()) || (!drifting_up && !heats())) temperature_ = drifted;
+    } else {
+      // The output that would be needed is not set up; the other one stops the drift at target.
+      const bool crosses = (temperature_ - *target) * (drifted - *target) < 0;
+      temperature_ = crosses ? *target : drifted;
+    }
+  }
+}
+
+std::optional<double> WatlowF4::controlTarget(double at) {
+  if (run_) {
+    const double target = targetNow(at);
+    if (run_) return target;
+  }
+  if (outputsOff_) return std::nullopt;
+  if (hold_) return hold_;
+  if (setPoint_ <= lowLimit_) return std::nullopt;
+  return static_cast<double>(setPoint_);
+}
+
+double WatlowF4::stepTarget(const Step& step, double elapsed) const {
+  const double from = run_->from;
+  switch (step.type) {
+    case kTimed:
+    case kRampRate:
+      if (run_->stepLength <= 0) return step.endTemp;
+      return from + (step.endTemp - from) * std::clamp(elapsed / run_->stepLength, 0.0, 1.0);
+    default:
+      return from;
+  }
+}
+
+void WatlowF4::startStep(double at) {
+  const Step& step = (*profiles_[run_->profile - 1])[run_->step];
+  const double duration = step.hours * 3600.0 + step.minutes * 60.0 + step.seconds;
+  run_->stepStart = at;
+  switch (step.type) {
+    case kAutoStart: {
+      const double tod = std::fmod(std::fmod(clockOffset_ + at, kDay) + kDay, kDay);
+      run_->stepLength = std::fmod(duration - tod + kDay, kDay);
+      break;
+    }
+    case kRampRate: {
+      const double perSecond = step.seconds / 10.0 / 60.0;
+      run_->stepLength = perSecond > 0 ? std::fabs(step.endTemp - run_->from) / perSecond : 0.0;
+      break;
+    }
+    case kTimed:
+    case kSoak:
+      run_->stepLength = duration;
+      break;
+    default:
+      run_->stepLength = 0.0;
+      break;
+  }
+}
+
+double WatlowF4::targetNow(double at) {
+  while (run_) {
+    const Profile& profile = *profiles_[run_->profile - 1];
+    const Step& step = profile[run_->step];
+    if (step.type == kEnd) {
+      const double last = run_->from;
+      finishRun(&step);
+      return last;
+    }
+    const double elapsed = at - run_->stepStart;
+    if (elapsed < run_->stepLength) return stepTarget(step, elapsed);
+    if (step.type == kTimed || step.type == kRampRate) run_->from = step.endTemp;
+    const double next = run_->stepStart + run_->stepLength;
+    if (++run_->step >= profile.size()) {
+      const double last = run_->from;
+      finishRun(nullptr);
+      return last;
+    }
+    startStep(next);
+  }
+  return temperature_;
+}
+
+void WatlowF4::finishRun(const Step* endStep) {
+  const int action = endStep ? endStep->endAction : kEndHold;
+  if (action == kEndHold) hold_ = run_->from;
+  if (action == kEndControlOff || action == kEndAllOff) outputsOff_ = true;
+  run_.reset();
+}
+
+double WatlowF4::temperature() {
+  advance();
+  return temperature_;
+}
+
+void WatlowF4::setAmbient(double degrees) {
+  advance();
+  if (std::isfinite(degrees)) ambient_ = std::clamp(degrees, -1000.0, 3000.0);
+}
+
+void WatlowF4::setTimeOfDay(double secondsOfDay) {
+  advance();
+  if (!std::isfinite(secondsOfDay)) return;
+  clockOffset_ = std::fmod(secondsOfDay, kDay) - clock_.now();
+}
+
+double WatlowF4::timeOfDay() const {
+  return std::fmod(std::fmod(clockOffset_ + clock_.now(), kDay) + kDay, kDay);
+}
+
+int WatlowF4::profileCount() const {
+  return static_cast<int>(std::count_if(profiles_.begin(), profiles_.end(),
+                                        [](const auto& p) { return p.has_value(); }));
+}
+
+int WatlowF4::stepCount(int profile) const {
+  if (!inRange(profile, 1, kMaxProfiles) || !profiles_[profile - 1]) return -1;
+  return static_cast<int>(profiles_[profile - 1]->size());
+}
+
+void WatlowF4::changeUnit(int unit) {
+  if (unit == unit_) return;
+  const auto convert = [unit](double v) {
+    return unit == 1 ? fahrenheitToCelsius(v) : celsiusToFahrenheit(v);
+  };
+  const auto convertRegister = [&](int v) { return static_cast<int>(toRegister(convert(v))); };
+  temperature_ = convert(temperature_);
+  ambient_ = convert(ambient_);
+  setPoint_ = convertRegister(setPoint_);
+  lowLimit_ = convertRegister(lowLimit_);
+  highLimit_ = convertRegister(highLimit_);
+  if (hold_) hold_ = convert(*hold_);
+  if (run_) run_->from = convert(run_->from);
+  const double rateScale = unit == 1 ? 5.0 / 9.0 : 9.0 / 5.0;
+  for (auto& profile : profiles_) {
+    if (!profile) continue;
+    for (Step& step : *profile) {
+      step.endTemp = convertRegister(step.endTemp);
+      if (step.type == kRampRate)
+        step.seconds = std::clamp(static_cast<int>(std::lround(step.seconds * rateScale)), 1, 9999);
+    }
+  }
+  // A running step keeps its length: its temperatures and its rate scale alike.
+  unit_ = unit;
+}
+
+// ---- registers -----------------------------------------------------------------------------
+
+std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
+  advance();
+  switch (reg) {
+    case 0:
+      value = kModel;
+      return 0;
+    case 1:
+      value = kSerialHigh;
+      return 0;
+    case 2:
+      value = kSerialLow;
+      return 0;
+    case 3:
+      value = kSoftware;
+      return 0;
+    case 4:
+      value = kRevisionCode;
+      return 0;
+    case 5:
+      value = kManufactured;
+      return 0;
+    case 25:
+      value = 0;
+      return 0;
+    case 100:
+      value = toRegister(temperature_);
+      return 0;
+    case 200:
+      value = run_ ? kModeRunning : kModeStatic;
+      return 0;
+    case 300: {
+      const double now = clock_.now();
+      if (run_) {
+        const double target = targetNow(now);
+        if (run_) {
+          value = toRegister(target);
+          return 0;
+        }
+      }
+      value = hold_ ? toRegister(*hold_) : static_cast<std::int16_t>(setPoint_);
+      return 0;
+    }
+    case 500:
+      value = static_cast<std::int16_t>(ctrl1a_);
+      return 0;
+    case 507:
+      value = static_cast<std::int16_t>(hysteresis_);
+      return 0;
+    case 550:
+      value = static_cast<std::int16_t>(ctrl1b_);
+      return 0;
+    case 602:
+      value = static_cast<std::int16_t>(lowLimit_);
+      return 0;
+    case 603:
+      value = static_cast<std::int16_t>(highLimit_);
+      return 0;
+    case 700:
+      value = static_cast<std::int16_t>(out1a_);
+      return 0;
+    case 717:
+      value = static_cast<std::int16_t>(out1b_);
+      return 0;
+    case 901:
+      value = static_cast<std::int16_t>(unit_);
+      return 0;
+    case 1217:
+      value = 0;
+      return 0;
+    case 1916:
+    case 1917:
+    case 1918: {
+      const int seconds = static_cast<int>(timeOfDay());
+      const int parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+      value = static_cast<std::int16_t>(parts[reg - 1916]);
+      return 0;
+    }
+    default:
+      if (reg >= 4000 && reg <= 4060) return readProfileRegister(reg, value);
+      return kIllegalAddress;
+  }
+}
+
+std::uint8_t WatlowF4::write(int reg, std::int16_t value) {
+  advance();
+  const int v = value;
+  switch (reg) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 100:
+    case 200:
+      return kIllegalAddress;
+    case 25:
+      // Edits take effect as they are written; the save command only has to be well formed.
+      return v == 0 ? 0 : kIllegalValue;
+    case 300:
+      // At or below the low limit means "off"; only the high limit is enforced.
+      if (v > highLimit_) return kIllegalValue;
+      setPoint_ = v;
+      hold_.reset();
+      outputsOff_ = false;
+      return 0;
+    case 500:
+    case 550:
+      if (!inRange(v, 0, 1)) return kIllegalValue;
+      (reg == 500 ? ctrl1a_ : ctrl1b_) = v;
+      return 0;
+    case 507:
+      if (!inRange(v, 0, 999)) return kIllegalValue;
+      hysteresis_ = v;
+      return 0;
+    case 602:
+      if (v >= highLimit_) return kIllegalValue;
+      lowLimit_ = v;
+      return 0;
+    case 603:
+      if (v <= lowLimit_) return kIllegalValue;
+      highLimit_ = v;
+      return 0;
+    case 700:
+    case 717:
+      if (!inRange(v, 0, 2)) return kIllegalValue;
+      (reg == 700 ? out1a_ : out1b_) = v;
+      return 0;
+    case 901:
+      if (!inRange(v, 0, 1)) return kIllegalValue;
+      changeUnit(v);
+      return 0;
+    case 1217:
+      if (!inRange(v, 0, 1)) return kIllegalValue;
+      if (v == 1) run_.reset();
+      return 0;
+    case 1916:
+    case 1917:
+    case 1918: {
+      if (!inRange(v, 0, reg == 1916 ? 23 : 59)) return kIllegalValue;
+      const int seconds = static_cast<int>(timeOfDay());
+      int parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+      parts[reg - 1916] = v;
+      setTimeOfDay(parts[0] * 3600.0 + parts[1] * 60.0 + parts[2]);
+      return 0;
+    }
+    default:
+      if (reg >= 4000 && reg <= 4060) return writeProfileRegister(reg, v);
+      return kIllegalAddress;
+  }
+}
+
+// ---- profile editing -------------------------------------------------------------------------
+
+const WatlowF4::Step* WatlowF4::selectedStep() const {
+  if (!inRange(selectedProfile_, 1, kMaxProfiles)) return nullptr;
+  const auto& profile = profiles_[selectedProfile_ - 1];
+  if (!profile || selectedStep_ > static_cast<int>(profile->size())) return nullptr;
+  return &(*profile)[selectedStep_ - 1];
+}
+
+WatlowF4::Step* WatlowF4::selectedStep() {
+  return const_cast<Step*>(static_cast<const WatlowF4*>(this)->selectedStep());
+}
+
+bool WatlowF4::editable(int profile) const {
+  return inRange(profile, 1, kMaxProfiles) && profiles_[profile - 1].has_value() &&
+         !(run_ && run_->profile == profile);
+}
+
+std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
+  const Step* step = selectedStep();
+  const auto field = [step](int Step::*member) {
+    return static_cast<std::int16_t>(step ? step->*member : 0);
+  };
+  switch (reg) {
+    case 4000:
+      value = static_cast<std::int16_t>(selectedProfile_);
+      return 0;
+    case 4001:
+      value = static_cast<std::int16_t>(selectedStep_);
+      return 0;
+    case 4002:
+      value = 0;
+      return 0;
+    case 4003:
+      value = field(&Step::type);
+      return 0;
+    case 4004:
+      value = field(&Step::autoStartKind);
+      return 0;
+    case 4008:
+      value = field(&Step::day);
+      return 0;
+    case 4009:
+      value = field(&Step::hours);
+      return 0;
+    case 4010:
+      value = field(&Step::minutes);
+      return 0;
+    case 4011:
+      value = field(&Step::seconds);
+      return 0;
+    case 4012:
+      value = field(&Step::waitFor);
+      return 0;
+    case 4044:
+      value = field(&Step::endTemp);
+      return 0;
+    case 4046:
+      value = field(&Step::event1);
+      return 0;
+    case 4048:
+      value = field(&Step::event2);
+      return 0;
+    case 4060:
+      value = field(&Step::endAction);
+      return 0;
+    default:
+      return kIllegalAddress;
+  }
+}
+
+std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
+  switch (reg) {
+    case 4000:
+      if (!inRange(v, 1, kMaxProfiles)) return kIllegalValue;
+      selectedProfile_ = v;
+      return 0;
+    case 4001:
+      if (!inRange(v, 1, kMaxSteps)) return kIllegalValue;
+      selectedStep_ = v;
+      return 0;
+    case 4002:
+      return profileAction(v);
+    case 4003:
+    case 4004:
+    case 4008:
+    case 4009:
+    case 4010:
+    case 4011:
+    case 4012:
+    case 4044:
+    case 4046:
+    case 4048:
+    case 4060:
+      break;
+    default:
+      return kIllegalAddress;
+  }
+
+  Step* step = selectedStep();
+  if (!step || !editable(selectedProfile_)) return kIllegalValue;
+  const auto set = [v](int& field, int low, int high) -> std::uint8_t {
+    if (!inRange(v, low, high)) return kIllegalValue;
+    field = v;
+    return 0;
+  };
+  switch (reg) {
+    case 4003:
+      if (v != kAutoStart && v != kTimed && v != kRampRate && v != kSoak && v != kEnd)
+        return kIllegalValue;
+      step->type = v;
+      return 0;
+    case 4004:
+      return set(step->autoStartKind, 0, 1);
+    case 4008:
+      return set(step->day, 0, 7);
+    case 4009:
+      return set(step->hours, 0, step->type == kAutoStart ? 23 : 99);
+    case 4010:
+      return set(step->minutes, 0, 59);
+    case 4011:
+      return step->type == kRampRate ? set(step->seconds, 1, 9999) : set(step->seconds, 0, 59);
+    case 4012:
+      return set(step->waitFor, 0, 1);
+    case 4044:
+      return set(step->endTemp, lowLimit_, highLimit_);
+    case 4046:
+      return set(step->event1, 0, 1);
+    case 4048:
+      return set(step->event2, 0, 1);
+    default:
+      return set(step->endAction, kEndHold, kEndIdle);  // 4060
+  }
+}
+
+std::uint8_t WatlowF4::profileAction(int action) {
+  // Every action but create and delete-all needs an existing profile; editable() checks it.
+  std::optional<Profile> none;
+  auto& profile =
+      inRange(selectedProfile_, 1, kMaxProfiles) ? profiles_[selectedProfile_ - 1] : none;
+  switch (action) {
+    case 1: {  // create at the lowest free number
+      const auto free = std::find_if(profiles_.begin(), profiles_.end(),
+                                     [](const auto& p) { return !p.has_value(); });
+      if (free == profiles_.end()) {
+        selectedProfile_ = 0;  // shows the store is full: no profile has number 0
+        return 0;
+      }
+      free->emplace();
+      selectedProfile_ = static_cast<int>(free - profiles_.begin()) + 1;
+      selectedStep_ = 1;
+      return 0;
+    }
+    case 2: {  // insert a step before the selected one (or append after the last)
+      if (!editable(selectedProfile_)) return kIllegalValue;
+      if (selectedStep_ > static_cast<int>(profile->size()) + 1 ||
+          profile->size() >= static_cast<std::size_t>(kMaxSteps))
+        return kIllegalValue;
+      profile->insert(profile->begin() + (selectedStep_ - 1), Step{});
+      return 0;
+    }
+    case 3:  // delete the selected profile
+      if (!editable(selectedProfile_)) return kIllegalValue;
+      profile.reset();
+      return 0;
+    case 4:  // delete the selected step
+      if (!selectedStep() || !editable(selectedProfile_)) return kIllegalValue;
+      profile->erase(profile->begin() + (selectedStep_ - 1));
+      return 0;
+    case 5: {  // run from the selected step
+      if (!selectedStep()) return kIllegalValue;
+      advance();
+      run_ = Run{selectedProfile_, static_cast<std::size_t>(selectedStep_ - 1), 0.0, 0.0,
+                 temperature_};
+      hold_.reset();
+      outputsOff_ = false;
+      startStep(clock_.now());
+      return 0;
+    }
+    case 255:
+      if (run_) return kIllegalValue;
+      for (auto& p : profiles_) p.reset();
+      return 0;
+    default:
+      return kIllegalValue;
+  }
+}
+
+// ---- the Modbus slave ----------------------------------------------------------------------
+
+Bytes WatlowF4::handle(const Bytes& request) {
+  if (request.size() < 4 || !crcValid(request)) return {};
+  const std::uint8_t address = request[0];
+  const bool broadcast = address == 0;
+  if (!broadcast && address != kAddress) return {};
+  advance();
+
+  const std::uint8_t function = request[1];
+  const auto exception = [&](std::uint8_t code) {
+    if (broadcast) return Bytes{};
+    Bytes reply{kAddress, static_cast<std::uint8_t>(function | 0x80), code};
+    appendCrc(reply);
+    return reply;
+  };
+  const auto touchesSilent = [&](int first, int count) {
+    for (int reg = first; reg < first + count; ++reg) {
+      const auto fault = faults_.find(reg);
+      if (fault != faults_.end() && fault->second.silent) return true;
+    }
+    return false;
+  };
+
+  switch (function) {
+    case kReadHolding:
+    case kReadInput: {
+      if (broadcast) return {};
+      if (request.size() != 8) return exception(kIllegalValue);
+      const int first = word(request, 2);
+      const int count = word(request, 4);
+      if (!inRange(count, 1, 125)) return exception(kIllegalValue);
+      if (touchesSilent(first, count)) return {};
+      Bytes reply{kAddress, function, static_cast<std::uint8_t>(2 * count)};
+      for (int reg = first; reg < first + count; ++reg) {
+        std::int16_t value = 0;
+        if (const std::uint8_t code = read(reg, value)) return exception(code);
+        const auto fault = faults_.find(reg);
+        putWord(reply,
+                fault != faults_.end() ? fault->second.value : static_cast<std::uint16_t>(value));
+      }
+      appendCrc(reply);
+      return reply;
+    }
+    case kWriteSingle: {
+      if (request.size() != 8) return exception(kIllegalValue);
+      const int reg = word(request, 2);
+      if (touchesSilent(reg, 1)) return {};
+      if (const std::uint8_t code = write(reg, static_cast<std::int16_t>(word(request, 4))))
+        return exception(code);
+      return broadcast ? Bytes{} : request;
+    }
+    case kWriteMultiple: {
+      if (request.size() < 9) return exception(kIllegalValue);
+      const int first = word(request, 2);
+      const int count = word(request, 4);
+      if (!inRange(count, 1, 123) || request[6] != 2 * count ||
+          request.size() != 9 + 2 * static_cast<std::size_t>(count))
+        return exception(kIllegalValue);
+      if (touchesSilent(first, count)) return {};
+      for (int i = 0; i < count; ++i) {
+        const auto value = static_cast<std::int16_t>(word(request, 7 + 2 * i));
+        if (const std::uint8_t code = write(first + i, value)) return exception(code);
+      }
+      if (broadcast) return {};
+      Bytes reply(request.begin(), request.begin() + 6);
+      appendCrc(reply);
+      return reply;
+    }
+    default:
+      return exception(kIllegalFunction);
+  }
+}
+
+// ---- faults ----------------------------------------------------------------------------------
+
+void WatlowF4::forceRegister(int reg, std::uint16_t value) { faults_[reg] = {false, value}; }
+void WatlowF4::silenceRegister(int reg) { faults_[reg] = {true, 0}; }
+void WatlowF4::clearRegisterFault(int reg) { faults_.erase(reg); }
+void WatlowF4::clearRegisterFaults() { faults_.clear(); }
+
+}  // namespace sim
