@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace app {
+
+// What the command line asks for.
+struct Options {
+  enum class Driver { Automatic, Simulator, Library };
+  Driver driver = Driver::Automatic;
+  std::string driverPath;  // with Driver::Library
+  bool help = false;
+  bool version = false;
+  std::string error;  // not empty when the command line cannot be used
+};
+
+Options parseOptions(const std::vector<std::string>& args);
+std::string usageText();
+
+}  // namespace app

@@ -1,0 +1,66 @@
+// One-click queries of the controller and of the converter's Modbus error register.
+#include <QLabel>
+#include <QLineEdit>
+
+#include "Form.h"
+#include "MultiLineBox.h"
+#include "NumberText.h"
+#include "Texts.h"
+#include "frmMain.h"
+
+namespace console {
+
+void frmMain::cmdRdModel_Click() {
+  txtResults->clear();
+  ReadModel();
+}
+
+void frmMain::cmdRdSN_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(1, 2), "Serial Number = ", true);
+}
+
+void frmMain::cmdRdSoft_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(3, 1), "Software Revision = ", true);
+}
+
+void frmMain::cmdRdRev_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(4, 1), "Revision Code = ", true);
+}
+
+void frmMain::cmdRdDate_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(5, 1), "Mfgr Date = ", true);
+}
+
+void frmMain::cmdRdSetPt_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(300, 1), "Setpoint = ", false);
+}
+
+void frmMain::cmdRdTemp_Click() {
+  txtResults->clear();
+  registerQuery(bus::registerReadLine(100, 1), "Temperature = ", false);
+}
+
+void frmMain::cmdRdErr_Click() {
+  auto& g = gpib_;
+  txtResults->clear();
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, "E?", 1);
+  if (!g.failed()) {
+    g.ReplyBuf.assign(10, ' ');
+    g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
+    bus::busErrorDisplay(g, bus::kReadStatusByteError, *this);
+    g.ReplyBuf = bus::cutAtLineFeed(bus::trimTrailingBlanks(g.ReplyBuf));
+    txtResults->setText("Modbus Error Register = " + ui::fromBytes(g.ReplyBuf));
+    txtError->setVisible(false);
+    const double code = bus::numericValue(g.ReplyBuf);
+    txtResults->setText(txtResults->text() + NL +
+                        QString::fromStdString(modbusErrorExplanation(code)));
+  }
+  lblErrReg->setVisible(false);
+}
+
+}  // namespace console

@@ -1,0 +1,345 @@
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+
+#include "Form.h"
+#include "MultiLineBox.h"
+#include "frmCProfile.h"
+#include "frm488_2Cmds.h"
+
+namespace console {
+
+namespace {
+
+using ui::Kind;
+
+// Client area of the window, and the line under it that names the driver.
+constexpr int kClientWidth = 10020;
+constexpr int kClientHeight = 8550;
+constexpr int kDriverLineHeight = 300;
+
+// Every control of the window, top to bottom; positions in twips within their container.
+// Frames come before what lies in them, and the five query buttons that sit on the window
+// over "ModBus Device Queries" come after that frame so that they stay on top of it.
+const ui::ControlSpec kControls[] = {
+    {"lblFormTop", Kind::Label, "GPIB to ModBus Temp Controller Program", 2280, 120, 4575, 255},
+    {"lblTop2", Kind::Label, "For 5620, 5630 and 5690 Controllers", 2520, 480, 3735, 255},
+    {"cmdInitialize", Kind::Button, "Initialize   GPIB Bus", 3600, 960, 1095, 855},
+    {"cmd488_2Cmds", Kind::Button, "GPIB Commands, 488.2 Commands and Settings", 5520, 960, 2295,
+     855},
+    {"frmAddr", Kind::Frame, "ModBus Address", 360, 840, 2175, 975},
+    {"txtCurAddr", Kind::TextBox, "", 240, 360, 735, 495, "frmAddr"},
+    {"cmdChgAddr", Kind::Button, "Set", 1200, 360, 735, 495, "frmAddr"},
+    {"frameCmds", Kind::Frame, "ModBus Device Queries", 360, 2160, 7455, 975},
+    {"cmdRdErr", Kind::Button, "Read Err ", 4560, 240, 855, 615, "frameCmds"},
+    {"cmdRdTemp", Kind::Button, "Read  Temp", 5520, 240, 855, 615, "frameCmds"},
+    {"cmdRdSetPt", Kind::Button, "Read SetPt", 6480, 240, 855, 615, "frameCmds"},
+    {"cmdRdModel", Kind::Button, "Read Model", 480, 2400, 975, 615},
+    {"cmdRdSN", Kind::Button, "Read S/N", 1560, 2400, 735, 615},
+    {"cmdRdSoft", Kind::Button, "Read Soft", 2400, 2400, 735, 615},
+    {"cmdRdRev", Kind::Button, "Read Rev", 3240, 2400, 735, 615},
+    {"cmdRdDate", Kind::Button, "Read  Date", 4080, 2400, 735, 615},
+    {"frmESR", Kind::Frame, "", 8400, 2160, 1095, 975},
+    {"cmdESR", Kind::Button, "Read ESR", 120, 240, 855, 615, "frmESR"},
+    {"lblErrReg", Kind::Label, "Check Err Reg", 4560, 3120, 1575, 255},
+    {"frmMBCmds", Kind::Frame, "Modbus Commands", 360, 3360, 9135, 1455},
+    {"lblOutput", Kind::Label, "Assemble Output Command and Press Send", 2520, 240, 4695, 255,
+     "frmMBCmds"},
+    {"frmFormat", Kind::Frame, "Msg Format", 120, 480, 1575, 855, "frmMBCmds"},
+    {"optDecimal", Kind::Option, "ASCII", 240, 360, 1095, 240, "frmFormat", 0},
+    {"optHex", Kind::Option, "Hex", 240, 600, 1095, 240, "frmFormat", 1},
+    {"frmCmdNum", Kind::Frame, "Command ", 1800, 480, 1335, 855, "frmMBCmds"},
+    {"optCmdRead", Kind::Option, "Read", 120, 360, 1095, 255, "frmCmdNum", 0},
+    {"optCmdWrt", Kind::Option, "Write", 120, 600, 1095, 240, "frmCmdNum", 1},
+    {"lblReg", Kind::Label, "Reg#             Data Field", 3360, 480, 3015, 375, "frmMBCmds"},
+    {"txtReg", Kind::TextBox, "", 3240, 840, 855, 375, "frmMBCmds"},
+    {"txtOutput", Kind::TextBox, "", 4200, 840, 2175, 375, "frmMBCmds"},
+    {"cmdSend", Kind::Button, "Send", 6480, 720, 735, 615, "frmMBCmds"},
+    {"cmdClr", Kind::Button, "Clear ", 8040, 720, 735, 615, "frmMBCmds"},
+    {"txtDataEntry", Kind::TextBox, "(Separate multiple data words with commas)", 3000, 4800, 4935,
+     285},
+    {"lblCmdResponse", Kind::Label, "Command Response", 360, 5160, 2175, 255},
+    {"txtResults", Kind::MultiLineTextBox, "", 2640, 5040, 5535, 735},
+    {"frmStaticCmds", Kind::Frame, "Static Commands", 360, 5880, 9255, 975},
+    {"cmdStatic", Kind::Button, "Set Static Parameters", 120, 240, 1455, 615, "frmStaticCmds"},
+    {"optUnits", Kind::Option, "Deg F", 1680, 360, 975, 255, "frmStaticCmds", 0},
+    {"optUnits", Kind::Option, "Deg C", 1680, 600, 975, 255, "frmStaticCmds", 1},
+    {"txtSetPt", Kind::TextBox, "", 2760, 360, 615, 495, "frmStaticCmds"},
+    {"cmdSetPt", Kind::Button, "Set SetPt", 3480, 240, 855, 615, "frmStaticCmds"},
+    {"cmdStopSetPt", Kind::Button, "Stop  SetPt", 4440, 240, 735, 615, "frmStaticCmds"},
+    {"txtTemp", Kind::TextBox, "", 5400, 360, 495, 495, "frmStaticCmds"},
+    {"cmdRdTemp2", Kind::Button, "Disp Temp", 6000, 240, 855, 615, "frmStaticCmds"},
+    {"txtTime", Kind::TextBox, "", 6960, 360, 1215, 495, "frmStaticCmds"},
+    {"cmdRdTime", Kind::Button, "Disp Time", 8280, 240, 855, 615, "frmStaticCmds"},
+    {"frmProfile", Kind::Frame, "Profile Controls", 360, 7080, 6615, 975},
+    {"txtProfile", Kind::TextBox, "", 360, 360, 615, 495, "frmProfile"},
+    {"cmdRunProfile", Kind::Button, " Run   Profile", 1080, 240, 975, 615, "frmProfile"},
+    {"cmdStop", Kind::Button, "Stop  Profile", 2160, 240, 855, 615, "frmProfile"},
+    {"cmdDelete", Kind::Button, "Delete  Profile", 3240, 240, 975, 615, "frmProfile"},
+    {"cmdConfirm", Kind::Button, "Confirm  Delete", 4320, 240, 975, 615, "frmProfile"},
+    {"cmdCreate", Kind::Button, "Create  Profile", 5520, 240, 975, 615, "frmProfile"},
+    {"cmdExit", Kind::Button, "Exit", 7440, 7320, 1095, 615},
+    {"txtError", Kind::TextBox, "", 1800, 8160, 2895, 375},
+    {"lblDriver", Kind::Label, "", 120, kClientHeight, kClientWidth - 240, kDriverLineHeight - 45},
+};
+
+template <typename T>
+T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
+  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
+  Q_ASSERT(control);
+  return control;
+}
+
+}  // namespace
+
+frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
+    : QWidget(parent), gpib_(gpib) {
+  setObjectName("frmMain");
+  setWindowTitle("Main Form");
+  setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight + kDriverLineHeight));
+  ui::setBackground(this, Qt::white);
+  exitProgram = [] { QCoreApplication::exit(0); };
+
+  controls_ = ui::buildControls(this, kControls);
+  const auto& c = controls_;
+  lblFormTop = controlOf<QLabel>(c, "lblFormTop");
+  lblFormTop->setFont(ui::formFont(12));
+  lblFormTop->resize(std::max(lblFormTop->width(),
+                              QFontMetrics(lblFormTop->font()).horizontalAdvance(lblFormTop->text()) + 4),
+                     std::max(lblFormTop->height(), QFontMetrics(lblFormTop->font()).height()));
+  lblTop2 = controlOf<QLabel>(c, "lblTop2");
+  lblErrReg = controlOf<QLabel>(c, "lblErrReg");
+  lblOutput = controlOf<QLabel>(c, "lblOutput");
+  lblReg = controlOf<QLabel>(c, "lblReg");
+  lblCmdResponse = controlOf<QLabel>(c, "lblCmdResponse");
+  lblDriver = controlOf<QLabel>(c, "lblDriver");
+  lblDriver->setFont(ui::formFont(8));
+  lblDriver->setText(driverLine);
+  cmdInitialize = controlOf<QPushButton>(c, "cmdInitialize");
+  cmd488_2Cmds = controlOf<QPushButton>(c, "cmd488_2Cmds");
+  cmdExit = controlOf<QPushButton>(c, "cmdExit");
+  cmdChgAddr = controlOf<QPushButton>(c, "cmdChgAddr");
+  cmdRdErr = controlOf<QPushButton>(c, "cmdRdErr");
+  cmdRdTemp = controlOf<QPushButton>(c, "cmdRdTemp");
+  cmdRdSetPt = controlOf<QPushButton>(c, "cmdRdSetPt");
+  cmdRdModel = controlOf<QPushButton>(c, "cmdRdModel");
+  cmdRdSN = controlOf<QPushButton>(c, "cmdRdSN");
+  cmdRdSoft = controlOf<QPushButton>(c, "cmdRdSoft");
+  cmdRdRev = controlOf<QPushButton>(c, "cmdRdRev");
+  cmdRdDate = controlOf<QPushButton>(c, "cmdRdDate");
+  cmdESR = controlOf<QPushButton>(c, "cmdESR");
+  cmdSend = controlOf<QPushButton>(c, "cmdSend");
+  cmdClr = controlOf<QPushButton>(c, "cmdClr");
+  cmdStatic = controlOf<QPushButton>(c, "cmdStatic");
+  cmdSetPt = controlOf<QPushButton>(c, "cmdSetPt");
+  cmdStopSetPt = controlOf<QPushButton>(c, "cmdStopSetPt");
+  cmdRdTemp2 = controlOf<QPushButton>(c, "cmdRdTemp2");
+  cmdRdTime = controlOf<QPushButton>(c, "cmdRdTime");
+  cmdRunProfile = controlOf<QPushButton>(c, "cmdRunProfile");
+  cmdStop = controlOf<QPushButton>(c, "cmdStop");
+  cmdDelete = controlOf<QPushButton>(c, "cmdDelete");
+  cmdConfirm = controlOf<QPushButton>(c, "cmdConfirm");
+  cmdCreate = controlOf<QPushButton>(c, "cmdCreate");
+  frmAddr = controlOf<QGroupBox>(c, "frmAddr");
+  frameCmds = controlOf<QGroupBox>(c, "frameCmds");
+  frmESR = controlOf<QGroupBox>(c, "frmESR");
+  frmMBCmds = controlOf<QGroupBox>(c, "frmMBCmds");
+  frmFormat = controlOf<QGroupBox>(c, "frmFormat");
+  frmCmdNum = controlOf<QGroupBox>(c, "frmCmdNum");
+  frmStaticCmds = controlOf<QGroupBox>(c, "frmStaticCmds");
+  frmProfile = controlOf<QGroupBox>(c, "frmProfile");
+  optDecimal = controlOf<ui::OptionButton>(c, "optDecimal");
+  optHex = controlOf<ui::OptionButton>(c, "optHex");
+  optCmdRead = controlOf<ui::OptionButton>(c, "optCmdRead");
+  optCmdWrt = controlOf<ui::OptionButton>(c, "optCmdWrt");
+  optUnits[0] = controlOf<ui::OptionButton>(c, "optUnits(0)");
+  optUnits[1] = controlOf<ui::OptionButton>(c, "optUnits(1)");
+  txtCurAddr = controlOf<QLineEdit>(c, "txtCurAddr");
+  txtReg = controlOf<QLineEdit>(c, "txtReg");
+  txtOutput = controlOf<QLineEdit>(c, "txtOutput");
+  txtDataEntry = controlOf<QLineEdit>(c, "txtDataEntry");
+  txtSetPt = controlOf<QLineEdit>(c, "txtSetPt");
+  txtTemp = controlOf<QLineEdit>(c, "txtTemp");
+  txtTime = controlOf<QLineEdit>(c, "txtTime");
+  txtProfile = controlOf<QLineEdit>(c, "txtProfile");
+  txtError = controlOf<QLineEdit>(c, "txtError");
+  txtResults = controlOf<ui::MultiLineBox>(c, "txtResults");
+
+  // Colours as the operator knows them.
+  ui::setBackground(cmdExit, Qt::white);
+  ui::setBackground(cmdClr, QColor(192, 192, 192));
+  ui::setBackground(cmdConfirm, Qt::red);
+  ui::setBackground(lblErrReg, Qt::red);
+  ui::setBackground(txtTemp, kDisplayOff);
+  // The time display starts in the system's window colour, not the window's white.
+  ui::setBackground(txtTime, QApplication::palette().color(QPalette::Window));
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(2);
+
+  connectHandlers();
+  Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+setup::frm488_2Cmds* frmMain::setupWindow() const { return setup_; }
+profile::frmCProfile* frmMain::profileWindow() const { return profile_; }
+
+void frmMain::showError(const std::string& text) {
+  txtError->setText(ui::fromBytes(text));
+  txtError->setVisible(true);
+}
+
+void frmMain::connectHandlers() {
+  auto onClick = [this](QPushButton* button, void (frmMain::*handler)()) {
+    connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  };
+  auto onSelect = [this](ui::OptionButton* option, void (frmMain::*handler)(int)) {
+    connect(option, &ui::OptionButton::selected, this,
+            [this, handler](int index) { (this->*handler)(index); });
+  };
+  onClick(cmdExit, &frmMain::cmdExit_Click);
+  onClick(cmd488_2Cmds, &frmMain::cmd488_2Cmds_Click);
+  onClick(cmdInitialize, &frmMain::cmdInitialize_Click);
+  onClick(cmdRdModel, &frmMain::cmdRdModel_Click);
+  onClick(cmdRdSN, &frmMain::cmdRdSN_Click);
+  onClick(cmdRdSoft, &frmMain::cmdRdSoft_Click);
+  onClick(cmdRdRev, &frmMain::cmdRdRev_Click);
+  onClick(cmdRdDate, &frmMain::cmdRdDate_Click);
+  onClick(cmdRdSetPt, &frmMain::cmdRdSetPt_Click);
+  onClick(cmdRdTemp, &frmMain::cmdRdTemp_Click);
+  onClick(cmdRdErr, &frmMain::cmdRdErr_Click);
+  onClick(cmdSetPt, &frmMain::cmdSetPt_Click);
+  onClick(cmdStopSetPt, &frmMain::cmdStopSetPt_Click);
+  onClick(cmdStatic, &frmMain::cmdStatic_Click);
+  onClick(cmdRdTemp2, &frmMain::cmdRdTemp2_Click);
+  onClick(cmdRdTime, &frmMain::cmdRdTime_Click);
+  onClick(cmdChgAddr, &frmMain::cmdChgAddr_Click);
+  onClick(cmdSend, &frmMain::cmdSend_Click);
+  onClick(cmdClr, &frmMain::cmdClr_Click);
+  onClick(cmdESR, &frmMain::cmdESR_Click);
+  onClick(cmdRunProfile, &frmMain::cmdRunProfile_Click);
+  onClick(cmdStop, &frmMain::cmdStop_Click);
+  onClick(cmdDelete, &frmMain::cmdDelete_Click);
+  onClick(cmdConfirm, &frmMain::cmdConfirm_Click);
+  onClick(cmdCreate, &frmMain::cmdCreate_Click);
+  onSelect(optUnits[0], &frmMain::optUnits_Click);
+  onSelect(optUnits[1], &frmMain::optUnits_Click);
+  onSelect(optCmdRead, &frmMain::optCmdRead_Click);
+  onSelect(optCmdWrt, &frmMain::optCmdWrt_Click);
+  onSelect(optDecimal, &frmMain::optDecimal_Click);
+  onSelect(optHex, &frmMain::optHex_Click);
+  connect(txtCurAddr, &QLineEdit::textChanged, this, [this] { txtCurAddr_Change(); });
+  connect(txtOutput, &QLineEdit::textChanged, this, [this] { txtOutput_Change(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  txtReg->installEventFilter(this);
+  txtOutput->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const int ascii = enter ? 13 : (key->text().isEmpty() ? 0 : key->text().at(0).unicode());
+    if (watched == txtReg && TxtReg_KeyPress(ascii)) return true;
+    if (watched == txtOutput && txtOutput_KeyPress(ascii)) return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::Form_Load() {
+  TempRdFlag = 0;
+  TimeRdFlag = 0;
+  txtError->clear();
+  txtOutput->clear();
+  txtReg->clear();
+  gpib_.InterfaceName = "GPIB";
+  gpib_.BoardIndex = 0;
+  gpib_.ConverterAddr = 4;
+  MBDevice = 1;
+  txtCurAddr->setText(QString::number(MBDevice));
+
+  cmdInitialize->setEnabled(true);
+  cmdExit->setEnabled(true);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           cmdChgAddr, cmdRdErr, cmd488_2Cmds, cmdRdModel, cmdRdSN, cmdRdSoft, cmdRdRev,
+           cmdRdDate, cmdRdSetPt, cmdESR, cmdRdTemp, cmdSend, cmdClr, cmdRdTemp2, cmdRdTime,
+           cmdStatic, cmdRunProfile, cmdStop, cmdConfirm, cmdDelete, cmdCreate, cmdSetPt,
+           cmdStopSetPt, optDecimal, optHex, optCmdRead, optCmdWrt, optUnits[0], optUnits[1]})
+    control->setEnabled(false);
+
+  lblOutput->setVisible(false);
+  lblReg->setVisible(false);
+  lblCmdResponse->setVisible(false);
+  txtOutput->setEnabled(false);
+  txtReg->setEnabled(false);
+  frmFormat->setEnabled(false);
+  frmCmdNum->setEnabled(false);
+
+  // Hidden from the start by their design.
+  lblErrReg->setVisible(false);
+  txtDataEntry->setVisible(false);
+  cmdConfirm->setVisible(false);
+
+  Timer1->start();
+}
+
+void frmMain::cmdExit_Click() {
+  if (exitProgram) exitProgram();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  // Closing the window by its frame ends the program as "Exit" does.
+  event->accept();
+  cmdExit_Click();
+}
+
+void frmMain::cmd488_2Cmds_Click() {
+  txtResults->clear();
+  if (!setup_) setup_ = new setup::frm488_2Cmds(gpib_, this);
+  ui::showModal(setup_);
+  if (gpib_.observer()) gpib_.observer()->window(setup_->objectName().toStdString(), true);
+}
+
+void frmMain::cmdCreate_Click() {
+  txtResults->clear();
+  if (!profile_) profile_ = new profile::frmCProfile(gpib_, this);
+  ui::showModal(profile_);
+  if (gpib_.observer()) gpib_.observer()->window(profile_->objectName().toStdString(), true);
+}
+
+void frmMain::refuse(const QString& message) {
+  txtError->setText(message);
+  txtError->setVisible(true);
+  gpib_.Beep();
+}
+
+void frmMain::showModbusError(bool withChecks) {
+  const std::string text = bus::emptyReplyFallback(gpib_, withChecks ? checks() : nullptr);
+  showError(text);
+  txtResults->clear();
+  gpib_.Beep();
+}
+
+bool frmMain::registerQuery(const std::string& line, const char* label, bool withChecks) {
+  if (bus::queryExchange(gpib_, line, withChecks ? checks() : nullptr)) {
+    txtResults->setText(QString::fromLatin1(label) + ui::fromBytes(gpib_.ReplyBuf));
+    return true;
+  }
+  showModbusError(withChecks);
+  return false;
+}
+
+}  // namespace console

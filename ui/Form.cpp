@@ -1,0 +1,185 @@
+#include "Form.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <cmath>
+
+#include "MultiLineBox.h"
+
+namespace ui {
+
+int twips(int value) {
+  double dpi = 96.0;
+  if (auto* screen = QGuiApplication::primaryScreen()) dpi = screen->logicalDotsPerInch();
+  if (dpi < 48) dpi = 96.0;  // a headless screen may report nonsense
+  return static_cast<int>(std::lround(value / 15.0 * dpi / 96.0));
+}
+
+QFont formFont(double points) {
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial",
+                    "Nimbus Sans", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(points);
+  font.setBold(true);
+  return font;
+}
+
+QSize WrapButton::sizeHint() const { return size(); }
+
+void WrapButton::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButton, option);
+  const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  style()->drawItemText(&painter, area.adjusted(1, 0, -1, 0), Qt::AlignCenter | Qt::TextWordWrap,
+                        palette(), isEnabled(), text(), QPalette::ButtonText);
+}
+
+OptionButton::OptionButton(const QString& caption, int index, QWidget* parent)
+    : QRadioButton(caption, parent), index_(index) {
+  connect(this, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) emit selected(index_);
+  });
+}
+
+void OptionButton::select() {
+  if (!isChecked()) setChecked(true);
+}
+
+void OptionButton::deselect() {
+  if (!isChecked()) return;
+  const bool exclusive = group_ && group_->exclusive();
+  if (exclusive) group_->setExclusive(false);
+  setChecked(false);
+  if (exclusive) group_->setExclusive(true);
+}
+
+namespace {
+// A one-line label whose caption is wider in this font than in the original one grows to the
+// right rather than lose the end of its caption.
+void fitLabel(QLabel* label) {
+  const QFontMetrics metrics(label->font());
+  if (label->height() >= 2 * metrics.height()) return;
+  const int needed = metrics.horizontalAdvance(label->text()) + 4;
+  if (needed > label->width()) label->resize(needed, label->height());
+}
+}  // namespace
+
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> specs) {
+  QHash<QString, QWidget*> controls;
+  QHash<QWidget*, QButtonGroup*> groups;
+  for (const ControlSpec& spec : specs) {
+    QWidget* parent = spec.container ? controls.value(spec.container, window) : window;
+    const QString caption = QString::fromLatin1(spec.caption ? spec.caption : "");
+    QWidget* control = nullptr;
+    switch (spec.kind) {
+      case Kind::Label: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        control = label;
+        break;
+      }
+      case Kind::Button:
+        control = new WrapButton(caption, parent);
+        break;
+      case Kind::TextBox: {
+        auto* box = new QLineEdit(parent);
+        box->setMaxLength(65535);
+        box->setText(caption);
+        control = box;
+        break;
+      }
+      case Kind::MultiLineTextBox:
+        control = new MultiLineBox(parent);
+        break;
+      case Kind::Frame: {
+        auto* frame = new QGroupBox(caption, parent);
+        control = frame;
+        break;
+      }
+      case Kind::Option: {
+        auto* option = new OptionButton(caption, spec.index, parent);
+        QButtonGroup*& group = groups[parent];
+        if (!group) {
+          group = new QButtonGroup(parent);
+          group->setExclusive(true);
+        }
+        group->addButton(option);
+        option->setGroup(group);
+        control = option;
+        controls.insert(QStringLiteral("%1(%2)").arg(spec.name).arg(spec.index), control);
+        break;
+      }
+    }
+    control->setObjectName(QString::fromLatin1(spec.name));
+    control->setFont(formFont());
+    control->setGeometry(twips(spec.left), twips(spec.top), twips(spec.width), twips(spec.height));
+    if (spec.kind == Kind::Label) fitLabel(static_cast<QLabel*>(control));
+    if (!controls.contains(spec.name)) controls.insert(spec.name, control);
+  }
+  return controls;
+}
+
+QString textOf(const QWidget* control) {
+  if (auto* box = qobject_cast<const QLineEdit*>(control)) return box->text();
+  if (auto* box = qobject_cast<const MultiLineBox*>(control)) return box->text();
+  if (auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+  if (auto* button = qobject_cast<const QAbstractButton*>(control)) return button->text();
+  if (auto* frame = qobject_cast<const QGroupBox*>(control)) return frame->title();
+  return {};
+}
+
+void setTextOf(QWidget* control, const QString& text) {
+  if (auto* box = qobject_cast<QLineEdit*>(control)) return box->setText(text);
+  if (auto* box = qobject_cast<MultiLineBox*>(control)) return box->setText(text);
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->setText(text);
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->setText(text);
+}
+
+QString fromBytes(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string toBytes(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+namespace {
+QPalette::ColorRole roleOf(const QWidget* control) {
+  if (qobject_cast<const QAbstractButton*>(control)) return QPalette::Button;
+  if (qobject_cast<const QLineEdit*>(control) || qobject_cast<const QPlainTextEdit*>(control))
+    return QPalette::Base;
+  return QPalette::Window;
+}
+}  // namespace
+
+void setBackground(QWidget* control, const QColor& colour) {
+  QPalette palette = control->palette();
+  palette.setColor(roleOf(control), colour);
+  control->setPalette(palette);
+  if (roleOf(control) == QPalette::Window) control->setAutoFillBackground(true);
+}
+
+QColor background(const QWidget* control) { return control->palette().color(roleOf(control)); }
+
+void showModal(QWidget* window) {
+  window->setWindowModality(Qt::ApplicationModal);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+}  // namespace ui
