@@ -1,0 +1,14 @@
+// main() for the window tests: one headless application for all cases.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication application(argc, argv);
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
