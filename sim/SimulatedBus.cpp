@@ -75,9 +75,14 @@ void SimulatedBus::timeOut(long count) {
   fail(bus::EABO, bus::TIMO, count);
 }
 
+void SimulatedBus::refuse(int error) {
+  // No board answers for the call, so nothing of board 0's state shows in the status word.
+  status_ = bus::Status{bus::ERR, error, 0, 0};
+}
+
 bool SimulatedBus::boardReady(int board) {
   if (board != kBoard || !online_) {
-    fail(bus::ENEB);
+    refuse(bus::ENEB);
     return false;
   }
   return true;
@@ -105,7 +110,7 @@ Device* SimulatedBus::deviceAt(int address) {
 
 void SimulatedBus::ibonl(int ud, int value) {
   if (ud != kBoard) {
-    fail(bus::EDVR);
+    refuse(bus::EDVR);
     return;
   }
   online_ = value != 0;
@@ -134,7 +139,7 @@ void SimulatedBus::ibtmo(int ud, int code) {
 
 void SimulatedBus::SendIFC(int board) {
   if (board != kBoard) {
-    fail(bus::ENEB);
+    refuse(bus::ENEB);
     return;
   }
   online_ = true;

@@ -79,6 +79,7 @@ class SimulatedBus final : public bus::Driver {
   void succeed(int extra = 0, long count = 0);
   void fail(int error, int extra = 0, long count = 0);
   void timeOut(long count = 0);
+  void refuse(int error);
   int baseStatus() const;
 
   bus::Clock& clock_;
