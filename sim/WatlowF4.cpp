@@ -22,7 +22,10 @@ constexpr int kModeRunning = 2;
 
 std::int16_t toRegister(double value) {
   if (!std::isfinite(value)) return 0;
-  return static_cast<std::int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
+  // Steps of a tenth of a second leave traces far below a millionth of a degree; drop them so
+  // that 79.5 reads as 80 and not as 79.
+  const double cleaned = std::round(value * 1e6) / 1e6;
+  return static_cast<std::int16_t>(std::lround(std::clamp(cleaned, -32768.0, 32767.0)));
 }
 
 std::uint16_t word(const Bytes& frame, std::size_t at) {
