@@ -134,8 +134,9 @@ TEST_P(ConverterScript, RepliesExactly) {
     ASSERT_EQ(bus.status().ibsta & bus::ERR, 0) << line.command;
     if (!line.reply) continue;
     EXPECT_EQ(receive(), *line.reply) << line.command;
-    if (line.reply->empty())
+    if (line.reply->empty()) {
       EXPECT_EQ(bus.status().ibsta & (bus::ERR | bus::TIMO), bus::ERR | bus::TIMO) << line.command;
+    }
   }
 }
 
