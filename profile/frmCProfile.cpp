@@ -1,33 +1,392 @@
 #include "frmCProfile.h"
 
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "Form.h"
+#include "MultiLineBox.h"
+#include "NumberText.h"
 
 namespace profile {
 
 namespace {
+
 using ui::Kind;
+
+constexpr int kClientWidth = 7800;
+constexpr int kClientHeight = 6500;
+
+// Every control of the window; positions in twips within their container. Frames come before
+// what lies in them.
 const ui::ControlSpec kControls[] = {
-    {"cmdReturn", Kind::Button, "Return to  Main Form", 6000, 5520, 1455, 615},
+    {"frmSetProfile", Kind::Frame, "Select ProfileNumber", 240, 120, 2775, 1095},
+    {"txtProfile", Kind::TextBox, "", 240, 480, 855, 405, "frmSetProfile"},
+    {"cmdSetProfile", Kind::Button, "  Set   Profile", 1320, 360, 1215, 615, "frmSetProfile"},
+    {"frmStep", Kind::Frame, "Step Number", 3240, 120, 1695, 1095},
+    {"txtStepNum", Kind::TextBox, "", 240, 480, 1095, 405, "frmStep"},
+    {"cmdReturn", Kind::Button, "Return to  Main Form", 5760, 360, 1695, 615},
+    {"lblProfile", Kind::Label, "", 240, 1320, 7320, 255},
+    {"frmGenProfile", Kind::Frame, "Step Generator", 240, 1680, 7320, 3240},
+    {"frmStepType", Kind::Frame, "    Step Type", 240, 360, 2295, 1815, "frmGenProfile"},
+    {"optStep", Kind::Option, "AutoStart Time", 240, 360, 1935, 255, "frmStepType", 0},
+    {"optStep", Kind::Option, "Time", 240, 645, 1935, 255, "frmStepType", 1},
+    {"optStep", Kind::Option, "Ramp", 240, 930, 1935, 255, "frmStepType", 2},
+    {"optStep", Kind::Option, "Soak", 240, 1215, 1935, 255, "frmStepType", 3},
+    {"optStep", Kind::Option, "End", 240, 1500, 1935, 255, "frmStepType", 4},
+    {"lblStep", Kind::Label, "Select Step Type", 2760, 360, 4440, 495, "frmGenProfile"},
+    {"lblSetTime", Kind::Label, "Enter Start Time", 2760, 960, 4440, 255, "frmGenProfile"},
+    {"lblHHMMSS", Kind::Label, "HH        MM       SS", 2820, 1260, 2535, 255, "frmGenProfile"},
+    {"txtHH", Kind::TextBox, "", 2760, 1530, 615, 375, "frmGenProfile"},
+    {"txtMM", Kind::TextBox, "", 3540, 1530, 615, 375, "frmGenProfile"},
+    {"txtSS", Kind::TextBox, "", 4320, 1530, 615, 375, "frmGenProfile"},
+    {"cmdSetTime", Kind::Button, "Set ", 5280, 1410, 855, 615, "frmGenProfile"},
+    {"lblTemp", Kind::Label, "Enter End Temp", 2760, 2220, 2295, 255, "frmGenProfile"},
+    {"txtTemp", Kind::TextBox, "", 2760, 2520, 855, 375, "frmGenProfile"},
+    {"cmdSetTemp", Kind::Button, " Set   Temp", 3840, 2400, 855, 615, "frmGenProfile"},
+    {"txtResults", Kind::MultiLineTextBox, "", 240, 5040, 7320, 735},
+    {"lblDone", Kind::Label, "Profile Completed - Select new profile number or return to main form",
+     240, 5880, 7320, 495},
 };
+
+// What choosing a step type asks for, by optStep index.
+struct StepType {
+  float code;  // written to 4003; End is 5, nothing writes 4
+  const char* prompt;
+  const char* stepEnd;
+  const char* presets[3];  // txtHH, txtMM, txtSS
+  const char* timeCaption;
+};
+const StepType kStepTypes[] = {
+    {0, "Sets time of day to start profile", "Time", {"00", "00", "01"}, "Enter Start Time"},
+    {1, "Sets Time and End Point", "Temp", {"00", "00", "10"}, "Enter Pause or Ramp Time"},
+    {2,
+     "Sets Ramp Rate and End Point",
+     "Temp",
+     {"00", "00", "01"},
+     "Set rate in degrees/minute *10"},
+    {3, "Sets Soak Time", "Time", {"00", "00", "01"}, "Set Soak Time "},
+    {5, "Ends Profile", "Time", {nullptr, nullptr, nullptr}, nullptr},
+};
+constexpr int kAutoStart = 0, kTime = 1, kRamp = 2, kSoak = 3, kEnd = 4;
+
+template <typename T>
+T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
+  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
+  Q_ASSERT(control);
+  return control;
+}
+
 }  // namespace
 
 frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
   setObjectName("frmCProfile");
   setWindowTitle("Profile Generator Form");
-  setFixedSize(ui::twips(7800), ui::twips(6480));
+  setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
+
   controls_ = ui::buildControls(this, kControls);
-  connect(qobject_cast<QPushButton*>(controls_.value("cmdReturn")), &QPushButton::clicked, this,
-          [this] { cmdReturn_Click(); });
+  const auto& c = controls_;
+  txtResults = controlOf<ui::MultiLineBox>(c, "txtResults");
+  frmGenProfile = controlOf<QGroupBox>(c, "frmGenProfile");
+  frmStepType = controlOf<QGroupBox>(c, "frmStepType");
+  frmStep = controlOf<QGroupBox>(c, "frmStep");
+  frmSetProfile = controlOf<QGroupBox>(c, "frmSetProfile");
+  cmdSetTemp = controlOf<QPushButton>(c, "cmdSetTemp");
+  cmdSetTime = controlOf<QPushButton>(c, "cmdSetTime");
+  cmdSetProfile = controlOf<QPushButton>(c, "cmdSetProfile");
+  cmdReturn = controlOf<QPushButton>(c, "cmdReturn");
+  txtTemp = controlOf<QLineEdit>(c, "txtTemp");
+  txtHH = controlOf<QLineEdit>(c, "txtHH");
+  txtMM = controlOf<QLineEdit>(c, "txtMM");
+  txtSS = controlOf<QLineEdit>(c, "txtSS");
+  txtStepNum = controlOf<QLineEdit>(c, "txtStepNum");
+  txtProfile = controlOf<QLineEdit>(c, "txtProfile");
+  for (int i = 0; i < 5; ++i)
+    optStep[i] = controlOf<ui::OptionButton>(c, QStringLiteral("optStep(%1)").arg(i).toLatin1());
+  lblStep = controlOf<QLabel>(c, "lblStep");
+  lblTemp = controlOf<QLabel>(c, "lblTemp");
+  lblHHMMSS = controlOf<QLabel>(c, "lblHHMMSS");
+  lblSetTime = controlOf<QLabel>(c, "lblSetTime");
+  lblProfile = controlOf<QLabel>(c, "lblProfile");
+  lblDone = controlOf<QLabel>(c, "lblDone");
+  txtResults->setVisible(false);
+  txtResults->setReadOnly(true);
+
+  // Enter in an entry box must not press a button behind the operator's back, as a dialog's
+  // default button would.
+  for (QPushButton* button : {cmdSetTemp, cmdSetTime, cmdSetProfile, cmdReturn}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+
+  connect(cmdSetProfile, &QPushButton::clicked, this, [this] { cmdSetProfile_Click(); });
+  connect(cmdReturn, &QPushButton::clicked, this, [this] { cmdReturn_Click(); });
+  connect(cmdSetTime, &QPushButton::clicked, this, [this] { cmdSetTime_Click(); });
+  connect(cmdSetTemp, &QPushButton::clicked, this, [this] { cmdSetTemp_Click(); });
+  for (ui::OptionButton* option : optStep)
+    connect(option, &ui::OptionButton::selected, this,
+            [this](int index) { optStep_Click(static_cast<std::int16_t>(index)); });
+
   Form_Load();
 }
 
-void frmCProfile::Form_Load() {}
+void frmCProfile::Form_Load() {
+  for (QLineEdit* box : {txtProfile, txtStepNum, txtHH, txtMM, txtSS, txtTemp}) box->clear();
+  for (QGroupBox* frame : {frmGenProfile, frmStep, frmStepType}) frame->setEnabled(false);
+  for (ui::OptionButton* option : optStep) option->setEnabled(false);
+  for (QLabel* label : {lblDone, lblStep, lblTemp, lblHHMMSS, lblSetTime}) label->setVisible(false);
+  lblProfile->setText("Enter a profile number and press Set");
+  lblProfile->setVisible(true);
+  for (QLineEdit* box : {txtHH, txtMM, txtSS, txtTemp}) box->setVisible(false);
+  txtStepNum->setEnabled(false);
+  cmdSetTemp->setVisible(false);
+  cmdSetTime->setVisible(false);
+}
+
+// Closing by the window frame or with Escape leaves the window as Return does: hidden, with
+// everything kept for the next opening.
+void frmCProfile::reject() { cmdReturn_Click(); }
 
 void frmCProfile::cmdReturn_Click() {
   hide();
   if (gpib_.observer()) gpib_.observer()->window(objectName().toStdString(), false);
+}
+
+void frmCProfile::write(float reg, float value) {
+  gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, bus::registerWriteLine(reg, value), 1);
+}
+
+void frmCProfile::askModbusError() {
+  auto& g = gpib_;
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, "E?", 1);
+  g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
+  g.ReplyBuf = bus::trimTrailingBlanks(g.ReplyBuf);
+}
+
+void frmCProfile::reportModbusError() {
+  std::string code = gpib_.ReplyBuf;
+  if (!code.empty()) code.pop_back();  // the line terminator
+  txtResults->setText("Modbus Error " + ui::fromBytes(code));
+  txtResults->setVisible(true);
+  gpib_.Beep();
+}
+
+void frmCProfile::refuse(const QString& message) {
+  txtResults->setText(message);
+  txtResults->setVisible(true);
+  gpib_.Beep();
+}
+
+std::optional<float> frmCProfile::entryValue(QLineEdit* box, const char* what) {
+  const auto value = bus::toSingle(bus::numericValue(ui::toBytes(box->text())));
+  if (!value)
+    refuse(QString::fromLatin1(what) +
+           " entry out of range for a single-precision number: nothing sent");
+  return value;
+}
+
+void frmCProfile::cmdSetProfile_Click() {
+  auto& g = gpib_;
+  txtResults->clear();
+  Step = 0;
+  txtStepNum->clear();
+
+  // The controller's outputs are set up for a profile on every press, whatever the entry.
+  write(700, 1);
+  write(717, 2);
+  write(500, 0);
+  write(550, 0);
+  write(507, 2);
+
+  const QString entry = txtProfile->text();
+  const double value = bus::numericValue(ui::toBytes(entry));
+  if (entry.isEmpty() || value > 255) {
+    refuse("Improper Profile entry, redo");
+    return;
+  }
+  const auto selected = bus::toSingle(value);
+  if (!selected) {
+    refuse("Profile number out of range for a single-precision number, redo");
+    return;
+  }
+  Profile_num = *selected;
+
+  // Selecting a profile number and then creating makes the controller give the new profile the
+  // number it can: reading the selection back tells whether that is the one asked for. The
+  // create action (1) is written rather than the number itself, which could be another action.
+  write(4000, Profile_num);
+  write(4002, 1);
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerReadLine(4000, 1), 1);
+  g.Delay(0.4);
+  g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
+  g.ReplyBuf = bus::trimTrailingBlanks(g.ReplyBuf);
+
+  const double reported = bus::numericValue(g.ReplyBuf);
+  const auto reportedSingle = bus::toSingle(reported);
+  if (!reportedSingle || *reportedSingle != Profile_num) {
+    const std::string number =
+        reportedSingle ? bus::numberText(*reportedSingle) : bus::numberText(reported);
+    txtResults->setText("Selected profile not available, F4 reports profile# " +
+                        ui::fromBytes(number) + NL + "Return to Main Form and delete profiles");
+    txtResults->setVisible(true);
+    g.Beep();
+    return;
+  }
+
+  lblProfile->setVisible(false);
+  askModbusError();
+  if (bus::numericValue(g.ReplyBuf) != 0) {
+    reportModbusError();
+    return;
+  }
+  txtResults->clear();
+  txtResults->setVisible(false);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{frmGenProfile, frmStepType, frmStep, txtStepNum,
+                                       optStep[kAutoStart], optStep[kTime], optStep[kEnd]})
+    control->setEnabled(true);
+  lblStep->setText("Select AutoStart or Time to start the profile");
+  lblStep->setVisible(true);
+}
+
+void frmCProfile::InsertStep(std::int16_t stepNumber) {
+  write(4001, stepNumber);
+  write(4002, 2);
+}
+
+void frmCProfile::optStep_Click(std::int16_t Index) {
+  auto& g = gpib_;
+  txtResults->setVisible(false);
+  if (Index < 0 || Index > 4) return;
+  const StepType& type = kStepTypes[Index];
+
+  ++Step;
+  lblStep->setText(type.prompt);
+  txtStepNum->setText(QString::fromLatin1(Index == kAutoStart ? bus::plainNumberText(Step)
+                                                              : bus::numberText(int{Step})));
+  StepEnd = type.stepEnd;
+  InsertStep(Step);
+  write(4003, type.code);
+
+  const auto askForTime = [&] {
+    QLineEdit* boxes[] = {txtHH, txtMM, txtSS};
+    for (int i = 0; i < 3; ++i) boxes[i]->setText(QString::fromLatin1(type.presets[i]));
+    if (Index == kRamp) {
+      txtSS->setVisible(true);
+    } else {
+      for (QLineEdit* box : boxes) box->setVisible(true);
+      lblHHMMSS->setVisible(true);
+    }
+    lblSetTime->setText(QString::fromLatin1(type.timeCaption));
+    lblSetTime->setVisible(true);
+    cmdSetTime->setVisible(true);
+  };
+
+  switch (Index) {
+    case kAutoStart:
+      write(4004, 1);
+      write(4008, 0);
+      g.Delay(0.4);
+      askModbusError();
+      if (bus::numericValue(g.ReplyBuf) == 0) {
+        askForTime();
+        return;
+      }
+      // The step was not made: the next choice takes the same number again.
+      --Step;
+      optStep[kAutoStart]->deselect();
+      reportModbusError();
+      return;
+    case kTime:
+    case kRamp:
+      write(4012, 0);
+      askForTime();
+      return;
+    case kSoak:
+      write(4012, 0);
+      write(4046, 0);
+      askForTime();
+      return;
+    default:  // End: the controller's answer cannot stop the profile from being closed
+      askModbusError();
+      write(4060, 2);
+      write(25, 0);
+      lblDone->setVisible(true);
+      return;
+  }
+}
+
+void frmCProfile::completeStep() {
+  write(25, 0);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{txtHH, txtMM, txtSS, lblSetTime, lblHHMMSS, cmdSetTime})
+    control->setVisible(false);
+  lblStep->setText("Select Step Type");
+  lblStep->setVisible(true);
+}
+
+void frmCProfile::cmdSetTime_Click() {
+  auto& g = gpib_;
+  txtResults->setVisible(false);
+  const auto hours = entryValue(txtHH, "HH");
+  if (!hours) return;
+  const auto minutes = entryValue(txtMM, "MM");
+  if (!minutes) return;
+  const auto seconds = entryValue(txtSS, "SS");
+  if (!seconds) return;
+
+  write(4009, *hours);
+  write(4010, *minutes);
+  write(4011, *seconds);
+  write(4046, 0);
+  write(4048, 0);
+  g.Delay(0.5);
+  askModbusError();
+  if (bus::numericValue(g.ReplyBuf) != 0) {
+    reportModbusError();
+    return;
+  }
+
+  if (StepEnd == "Time") {
+    completeStep();
+    optStep[kAutoStart]->deselect();
+    optStep[kSoak]->deselect();
+    optStep[kRamp]->setEnabled(true);
+    optStep[kSoak]->setEnabled(true);
+  } else {
+    lblTemp->setVisible(true);
+    txtTemp->setVisible(true);
+    cmdSetTemp->setVisible(true);
+    txtTemp->setFocus();
+  }
+}
+
+void frmCProfile::cmdSetTemp_Click() {
+  auto& g = gpib_;
+  txtResults->setVisible(false);
+  const auto temperature = entryValue(txtTemp, "Temp");
+  if (!temperature) return;
+
+  write(4044, *temperature);
+  write(4046, 0);
+  g.Delay(0.5);
+  askModbusError();
+  if (bus::numericValue(g.ReplyBuf) != 0) {
+    reportModbusError();
+    return;
+  }
+
+  if (StepEnd == "Temp") {
+    completeStep();
+    lblTemp->setVisible(false);
+    txtTemp->setVisible(false);
+    cmdSetTemp->setVisible(false);
+    optStep[kTime]->deselect();
+    optStep[kRamp]->deselect();
+    optStep[kRamp]->setEnabled(true);
+    optStep[kSoak]->setEnabled(true);
+  }
 }
 
 }  // namespace profile
