@@ -44,7 +44,7 @@ const ui::ControlSpec kControls[] = {
     {"cmdSetTime", Kind::Button, "Set ", 5280, 1410, 855, 615, "frmGenProfile"},
     {"lblTemp", Kind::Label, "Enter End Temp", 2760, 2220, 2295, 255, "frmGenProfile"},
     {"txtTemp", Kind::TextBox, "", 2760, 2520, 855, 375, "frmGenProfile"},
-    {"cmdSetTemp", Kind::Button, " Set   Temp", 3840, 2400, 855, 615, "frmGenProfile"},
+    {"cmdSetTemp", Kind::Button, " Set   Temp", 3840, 2490, 855, 615, "frmGenProfile"},
     {"txtResults", Kind::MultiLineTextBox, "", 240, 5040, 7320, 735},
     {"lblDone", Kind::Label, "Profile Completed - Select new profile number or return to main form",
      240, 5880, 7320, 495},
