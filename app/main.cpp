@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QStyleFactory>
+#include <QTime>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -55,7 +56,11 @@ int main(int argc, char* argv[]) {
     }
   }
   if (!driver) {
-    driver = std::make_unique<sim::SimulatedBus>(clock);
+    auto simulated = std::make_unique<sim::SimulatedBus>(clock);
+    // The simulated controller keeps the computer's time of day, as a set-up F4 would.
+    const QTime now = QTime::currentTime();
+    simulated->controller().setTimeOfDay(now.msecsSinceStartOfDay() / 1000.0);
+    driver = std::move(simulated);
     driverLine = options.driver == app::Options::Driver::Simulator
                      ? "Driver: built-in simulated converter and Watlow F4 (--simulate)"
                      : "Driver: built-in simulated converter and Watlow F4 (no GPIB driver "
