@@ -75,14 +75,14 @@ void fitLabel(QLabel* label) {
 }
 }  // namespace
 
-QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> specs) {
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> table) {
   QHash<QString, QWidget*> controls;
   QHash<QWidget*, QButtonGroup*> groups;
-  for (const ControlSpec& spec : specs) {
-    QWidget* parent = spec.container ? controls.value(spec.container, window) : window;
-    const QString caption = QString::fromLatin1(spec.caption ? spec.caption : "");
+  for (const ControlSpec& entry : table) {
+    QWidget* parent = entry.container ? controls.value(entry.container, window) : window;
+    const QString caption = QString::fromLatin1(entry.caption ? entry.caption : "");
     QWidget* control = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
       case Kind::Label: {
         auto* label = new QLabel(caption, parent);
         label->setTextFormat(Qt::PlainText);
@@ -110,7 +110,7 @@ QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlS
         break;
       }
       case Kind::Option: {
-        auto* option = new OptionButton(caption, spec.index, parent);
+        auto* option = new OptionButton(caption, entry.index, parent);
         QButtonGroup*& group = groups[parent];
         if (!group) {
           group = new QButtonGroup(parent);
@@ -119,15 +119,15 @@ QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlS
         group->addButton(option);
         option->setGroup(group);
         control = option;
-        controls.insert(QStringLiteral("%1(%2)").arg(spec.name).arg(spec.index), control);
+        controls.insert(QStringLiteral("%1(%2)").arg(entry.name).arg(entry.index), control);
         break;
       }
     }
-    control->setObjectName(QString::fromLatin1(spec.name));
+    control->setObjectName(QString::fromLatin1(entry.name));
     control->setFont(formFont());
-    control->setGeometry(twips(spec.left), twips(spec.top), twips(spec.width), twips(spec.height));
-    if (spec.kind == Kind::Label) fitLabel(static_cast<QLabel*>(control));
-    if (!controls.contains(spec.name)) controls.insert(spec.name, control);
+    control->setGeometry(twips(entry.left), twips(entry.top), twips(entry.width), twips(entry.height));
+    if (entry.kind == Kind::Label) fitLabel(static_cast<QLabel*>(control));
+    if (!controls.contains(entry.name)) controls.insert(entry.name, control);
   }
   return controls;
 }

@@ -69,7 +69,7 @@ class OptionButton final : public QRadioButton {
 
 // Builds the controls of `window` from its table. Returns them by name; option buttons of an
 // array are also found as "NAME(INDEX)".
-QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> specs);
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> table);
 
 // Text of any text box or label exactly as held (a multi-line box keeps its CR LF).
 QString textOf(const QWidget* control);
