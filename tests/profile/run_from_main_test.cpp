@@ -1,0 +1,89 @@
+// The whole path on the simulator: the main window finds the controller, opens the generator,
+// the profile is built and then run from the main window.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "Clock.h"
+#include "Form.h"
+#include "GPIB32.h"
+#include "MultiLineBox.h"
+#include "Recorder.h"
+#include "SimulatedBus.h"
+#include "frmCProfile.h"
+#include "frmMain.h"
+
+namespace profile_tests {
+namespace {
+
+TEST(ProfileFromMainWindow, BuiltProfileRunsAndTheTemperatureFollowsIt) {
+  bus::VirtualClock clock;
+  sim::SimulatedBus simBus(clock);
+  bus::SilentSound sound;
+  bus::Recorder rec;
+  bus::GPIB32 gpib(simBus, clock, sound, &rec);
+  console::frmMain main(gpib);
+  main.Timer1->stop();  // the live display is not under test here
+  main.cmdInitialize->click();
+  ASSERT_EQ(ui::toBytes(main.txtResults->text()), "Found F4 Watlow Controller");
+  auto& f4 = simBus.controller();
+  f4.setTimeOfDay(0);
+
+  main.cmdCreate->click();
+  profile::frmCProfile* p = main.profileWindow();
+  ASSERT_NE(p, nullptr);
+  ASSERT_TRUE(p->isVisible());
+  p->txtProfile->setText("1");
+  p->cmdSetProfile->click();
+  p->optStep[0]->click();  // start at 00:01:00
+  p->txtMM->setText("01");
+  p->txtSS->setText("00");
+  p->cmdSetTime->click();
+  p->optStep[2]->click();  // ramp at 60 degrees a minute to 150
+  p->txtSS->setText("600");
+  p->cmdSetTime->click();
+  p->txtTemp->setText("150");
+  p->cmdSetTemp->click();
+  p->optStep[3]->click();  // hold for five minutes
+  p->txtMM->setText("05");
+  p->cmdSetTime->click();
+  p->optStep[4]->click();
+  EXPECT_TRUE(p->lblDone->isVisible());
+  EXPECT_EQ(rec.beeps(), 0);
+  EXPECT_EQ(f4.stepCount(1), 4);
+
+  p->cmdReturn->click();
+  EXPECT_FALSE(p->isVisible());
+  const double built = clock.now();
+  ASSERT_LT(built, 30.0);
+
+  main.txtProfile->setText("1");
+  main.cmdRunProfile->click();
+  EXPECT_EQ(ui::toBytes(main.txtResults->text()), "Modbus Error 0");
+  std::int16_t mode = 0;
+  ASSERT_EQ(f4.read(200, mode), 0);
+  EXPECT_EQ(mode, 2);
+
+  // Waiting for its start time the chamber stays where it was, then climbs with the ramp.
+  clock.sleepFor(50 - clock.now());
+  EXPECT_NEAR(f4.temperature(), 75, 2);
+  clock.sleepFor(100 - clock.now());
+  EXPECT_NEAR(f4.temperature(), 115, 6);
+  clock.sleepFor(200 - clock.now());
+  EXPECT_NEAR(f4.temperature(), 150, 3);
+  ASSERT_EQ(f4.read(200, mode), 0);
+  EXPECT_EQ(mode, 2);
+
+  // Opened again, the generator is as it was left.
+  main.cmdCreate->click();
+  EXPECT_EQ(main.profileWindow(), p);
+  EXPECT_TRUE(p->isVisible());
+  EXPECT_TRUE(p->lblDone->isVisible());
+  EXPECT_EQ(p->txtProfile->text(), "1");
+}
+
+}  // namespace
+}  // namespace profile_tests
