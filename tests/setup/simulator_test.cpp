@@ -1,0 +1,147 @@
+// An operator's session with the setup window on the simulated bus: the converter at 4 with the
+// Watlow F4 behind it, a plain instrument at 7.
+#include "SetupFixture.h"
+#include "SimulatedBus.h"
+#include "frmMain.h"
+
+namespace setup_test {
+namespace {
+
+class OnSimulator : public ::testing::Test {
+ protected:
+  OnSimulator() {
+    main.cmdInitialize_Click();  // the converter gets "*ESE 255;*SRE 32" here
+    tap.take();
+  }
+  setup::frm488_2Cmds& openSetup() {
+    main.cmd488_2Cmds_Click();
+    return *main.setupWindow();
+  }
+  QString results() { return main.setupWindow()->txtResults2->text(); }
+
+  bus::VirtualClock clock;
+  sim::SimulatedBus sim{clock};
+  bus::SilentSound sound;
+  Tap tap;
+  bus::GPIB32 gpib{sim, clock, sound, &tap};
+  console::frmMain main{gpib};
+};
+
+TEST_F(OnSimulator, ReadsAndSetsEveryStatusRegister) {
+  ASSERT_EQ(gpib.ModelNumber, 5270);
+  auto& win = openSetup();
+  EXPECT_EQ(win.txtSRE->text(), "32");
+  EXPECT_EQ(win.txtESE->text(), "255");
+  EXPECT_TRUE(win.opt9600->isChecked());
+  EXPECT_TRUE(win.optModeEna->isChecked());
+  EXPECT_FALSE(win.txtError->isVisible());
+  EXPECT_FALSE(win.txtGPIBErr->isVisible());
+
+  win.txtESE->setText("16");
+  win.cmdSetESE->click();
+  win.txtSRE->setText("48");
+  win.cmdSetSRE->click();
+  EXPECT_EQ(sim.converter().ese(), 16);
+  EXPECT_EQ(sim.converter().sre(), 48);
+  win.cmdESE->click();
+  EXPECT_EQ(results(), "ESE = 16");
+  win.cmdSRE->click();
+  EXPECT_EQ(results(), "SRE = 48");
+
+  win.txtPSC->setText("0");
+  win.cmdSetPSC->click();
+  EXPECT_FALSE(sim.converter().powerOnClear());
+  EXPECT_EQ(results(), "Device set to restore the saved SRE and ESE values at power turn-on");
+  win.cmdSav->click();
+  EXPECT_EQ(results(), "Current Configuration Saved");
+
+  win.cmdIDN->click();
+  EXPECT_TRUE(results().startsWith("IDN = " + QString::fromStdString(sim.converter().identity()) +
+                                   "\n     "));
+  win.cmdCLR->click();
+  EXPECT_EQ(results(), "Unit sent the *CLS command");
+  win.cmdESR->click();
+  EXPECT_EQ(results(), "ESR = 0");
+  win.cmdSTB->click();
+  EXPECT_TRUE(results().startsWith("STB = "));
+
+  win.cmdRST->click();
+  EXPECT_EQ(results(), "Unit Reset\r\nBaud Rate = 9600\r\nRS-485 Mode Enabled");
+  win.optModeDis->click();
+  EXPECT_EQ(results(), "RS485 mode is disabled");
+  EXPECT_FALSE(sim.converter().rs485Setting());
+  win.optModeEna->click();
+  EXPECT_EQ(results(), "RS485 mode is enabled");
+  EXPECT_FALSE(win.txtGPIBErr->isVisible());
+}
+
+TEST_F(OnSimulator, AnotherBaudRateCutsTheControllerOffUntilSwitchedBack) {
+  auto& win = openSetup();
+  win.opt19200->click();
+  EXPECT_EQ(results(), "Baud Rate = 19200");
+  EXPECT_EQ(sim.converter().linkBaud(), 9600) << "taken into use only by the update";
+  win.cmdExit->click();
+  EXPECT_EQ(sim.converter().linkBaud(), 19200);
+  EXPECT_FALSE(win.isVisible());
+
+  main.cmdRdTemp_Click();
+  EXPECT_EQ(main.txtResults->text(), "");
+  EXPECT_TRUE(main.txtError->text().startsWith("Modbus Error "))
+      << main.txtError->text().toStdString();
+
+  openSetup();
+  tap.take();
+  win.opt9600->click();
+  win.cmdSetBaud->click();
+  EXPECT_EQ(results(), "Baud Rate Set");
+  win.cmdExit->click();
+  EXPECT_EQ(tap.take().front(), sent("SYST:COMM:SER:BAUD 9600"));
+  EXPECT_EQ(sim.converter().linkBaud(), 9600);
+  main.cmdRdTemp_Click();
+  EXPECT_TRUE(main.txtResults->text().startsWith("Temperature = "));
+}
+
+TEST_F(OnSimulator, FindsTheListenersPollsAndMovesToAnotherAddressAndBack) {
+  auto& win = openSetup();
+  win.cmdFindLstn->click();
+  EXPECT_EQ(results(), "Found devices at addresses =  4  7 ");
+  win.cmdSerialPoll->click();
+  EXPECT_TRUE(results().startsWith("Serial Poll Response=  "));
+  EXPECT_FALSE(win.txtGPIBErr->isVisible());
+
+  const QString converterIdn = [&] {
+    win.cmdIDN->click();
+    return results();
+  }();
+  win.txtNewAddr->setText("7");
+  win.cmdSetAddr->click();
+  EXPECT_EQ(gpib.ConverterAddr, 7);
+  EXPECT_FALSE(win.txtGPIBErr->isVisible());
+  win.cmdIDN->click();
+  EXPECT_NE(results(), converterIdn) << "the instrument at 7 answers";
+  win.txtNewAddr->setText("4");
+  win.cmdSetAddr->click();
+  win.cmdIDN->click();
+  EXPECT_EQ(results(), converterIdn);
+
+  // 30.6 becomes 31, which the driver refuses: reported, and the address is kept.
+  win.txtNewAddr->setText("30.6");
+  win.cmdSetAddr->click();
+  EXPECT_EQ(gpib.ConverterAddr, 31);
+  EXPECT_EQ(ui::toBytes(win.txtGPIBErr->text()),
+            "SendCmd Error   CIC >iberr =  4 EARG <Invalid argument>ibcnt =  0");
+  EXPECT_TRUE(win.txtGPIBErr->isVisible());
+}
+
+TEST_F(OnSimulator, ASilentConverterLeavesTheWindowUsable) {
+  sim.setConverterSilent(true);
+  auto& win = openSetup();
+  EXPECT_EQ(ui::toBytes(win.txtGPIBErr->text()).substr(0, 16), "SRE Read Error  ");
+  EXPECT_TRUE(win.txtError->isVisible());
+  EXPECT_FALSE(win.opt9600->isChecked() || win.opt19200->isChecked());
+  win.cmdSetBaud->click();  // nothing chosen: nothing happens
+  EXPECT_EQ(results(), "");
+}
+
+}  // namespace
+}  // namespace setup_test
