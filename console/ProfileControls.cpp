@@ -11,23 +11,8 @@ namespace console {
 
 namespace {
 
-// The profile number typed, when it may be sent: not empty, not above 255, a single.
-// Refusals are shown by the caller.
-enum class Entry { Ok, Improper, TooLarge };
-Entry checkProfileEntry(const QString& text, float& value) {
-  if (text.isEmpty()) return Entry::Improper;
-  const double v = bus::numericValue(ui::toBytes(text));
-  if (v > 255) return Entry::Improper;
-  const auto single = bus::toSingle(v);
-  if (!single) return Entry::TooLarge;
-  value = *single;
-  return Entry::Ok;
-}
-
-}  // namespace
-
 // Shows the converter's Modbus error register after a profile action, whatever it says.
-static void errorRegisterReport(bus::GPIB32& g, ui::MultiLineBox* results) {
+void errorRegisterReport(bus::GPIB32& g, ui::MultiLineBox* results) {
   g.Delay(0.3);
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "E?", 1);
   g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
@@ -36,22 +21,27 @@ static void errorRegisterReport(bus::GPIB32& g, ui::MultiLineBox* results) {
   results->setText("Modbus Error " + ui::fromBytes(g.ReplyBuf));
 }
 
+}  // namespace
+
+std::optional<float> frmMain::acceptedProfileEntry() {
+  const QString text = txtProfile->text();
+  const double value = bus::numericValue(ui::toBytes(text));
+  if (text.isEmpty() || value > 255) {
+    txtResults->setText("Improper Profile entry, redo");
+    return std::nullopt;
+  }
+  const auto single = bus::toSingle(value);
+  if (!single) showError("Profile number out of range for a single-precision number: nothing sent");
+  return single;
+}
+
 void frmMain::cmdRunProfile_Click() {
   auto& g = gpib_;
   txtResults->clear();
-  float profile = 0;
-  switch (checkProfileEntry(txtProfile->text(), profile)) {
-    case Entry::Improper:
-      txtResults->setText("Improper Profile entry, redo");
-      break;
-    case Entry::TooLarge:
-      showError("Profile number out of range for a single-precision number: nothing sent");
-      break;
-    case Entry::Ok:
-      for (auto [reg, value] : {std::pair{4000.0f, profile}, {4001.0f, 1.0f}, {4002.0f, 5.0f}})
-        g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
-      errorRegisterReport(g, txtResults);
-      break;
+  if (const auto profile = acceptedProfileEntry()) {
+    for (auto [reg, value] : {std::pair{4000.0f, *profile}, {4001.0f, 1.0f}, {4002.0f, 5.0f}})
+      g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
+    errorRegisterReport(g, txtResults);
   }
   g.Beep();
 }
@@ -72,30 +62,20 @@ void frmMain::cmdConfirm_Click() {
   txtResults->clear();
   cmdConfirm->setEnabled(false);
   cmdConfirm->setVisible(false);
-  float profile = 0;
-  switch (checkProfileEntry(txtProfile->text(), profile)) {
-    case Entry::Improper:
-      txtResults->setText("Improper Profile entry, redo");
-      break;
-    case Entry::TooLarge:
-      showError("Profile number out of range for a single-precision number: nothing sent");
-      break;
-    case Entry::Ok: {
-      auto write = [&](float reg, float value) {
-        g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
-      };
-      if (txtProfile->text().toUpper() == "ALL") {
-        write(4000, 1);
-        write(4002, 255);
-      } else {
-        write(4000, profile);
-        write(4001, 1);
-        write(4002, 3);
-      }
-      write(25, 0);
-      errorRegisterReport(g, txtResults);
-      break;
+  if (const auto profile = acceptedProfileEntry()) {
+    auto write = [&](float reg, float value) {
+      g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
+    };
+    if (txtProfile->text().toUpper() == "ALL") {
+      write(4000, 1);
+      write(4002, 255);
+    } else {
+      write(4000, *profile);
+      write(4001, 1);
+      write(4002, 3);
     }
+    write(25, 0);
+    errorRegisterReport(g, txtResults);
   }
   g.Beep();
 }

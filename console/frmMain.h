@@ -145,6 +145,9 @@ class frmMain final : public QWidget, public bus::ErrorBox {
   // A register query of the main window: the query exchange, then `label` and the reply in
   // txtResults, or the fallback. Returns whether a reply came.
   bool registerQuery(const std::string& line, const char* label, bool checks);
+  // The profile number of txtProfile when it may be sent (not empty, at most 255, a
+  // single-precision number); otherwise shows why not and gives nothing.
+  std::optional<float> acceptedProfileEntry();
   // Refuses an entry whose value does not fit: message in txtError, beep.
   void refuse(const QString& message);
   bus::ErrorBox* checks() { return this; }
