@@ -10,6 +10,9 @@ struct Options {
   enum class Driver { Automatic, Simulator, Library };
   Driver driver = Driver::Automatic;
   std::string driverPath;  // with Driver::Library
+  std::string tracePath;   // empty: no trace; "-": standard output
+  std::string scriptPath;  // empty: the operator drives the console
+  bool virtualTime = false;
   bool help = false;
   bool version = false;
   std::string error;  // not empty when the command line cannot be used

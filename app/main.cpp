@@ -1,15 +1,23 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTime>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "Clock.h"
 #include "GPIB32.h"
 #include "LibraryDriver.h"
+#include "Observers.h"
 #include "Options.h"
+#include "ScriptRunner.h"
 #include "SimulatedBus.h"
+#include "Trace.h"
 #include "frmMain.h"
 
 namespace {
@@ -18,6 +26,50 @@ class SystemBeep final : public bus::Sound {
  public:
   void beep() override { QApplication::beep(); }
 };
+
+// Why no window can open, or nothing when one may: the window systems Qt would try need their
+// display named in the environment, and Qt aborts when it finds none.
+std::string displayProblem() {
+  auto named = [](const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+  };
+  const char* chosen = std::getenv("QT_QPA_PLATFORM");
+  std::string platforms = chosen != nullptr && *chosen != '\0' ? chosen : "xcb;wayland";
+  for (size_t start = 0; start <= platforms.size();) {
+    const size_t end = std::min(platforms.find(';', start), platforms.size());
+    const std::string platform = platforms.substr(start, end - start);
+    start = end + 1;
+    if (platform.rfind("xcb", 0) == 0) {
+      if (named("DISPLAY")) return {};
+    } else if (platform.rfind("wayland", 0) == 0) {
+      if (named("WAYLAND_DISPLAY")) return {};
+    } else {
+      return {};  // offscreen, vnc and the like need no display
+    }
+  }
+  return "no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen for a headless run)";
+}
+
+// A display that is named but does not answer shows only once Qt tries it, as a fatal message
+// followed by an abort: end with a clear word instead.
+QtMessageHandler qtMessages = nullptr;
+void windowSystemStart(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (qtMessages) qtMessages(type, context, text);
+    return;
+  }
+  const char* display = std::getenv("DISPLAY");
+  std::cerr << "gpib-modbus-console: cannot open a window: the display " << (display ? display : "")
+            << " did not answer (set DISPLAY, or "
+            << "QT_QPA_PLATFORM=offscreen for a headless run)\n";
+  std::_Exit(2);
+}
+
+int refuse(const std::string& problem) {
+  std::cerr << "gpib-modbus-console: " << problem << "\n";
+  return 2;
+}
 
 }  // namespace
 
@@ -36,9 +88,31 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
+  // Both files are checked before any window exists, so a typo costs nothing.
+  std::optional<std::string> script;
+  if (!options.scriptPath.empty()) {
+    script = app::ScriptRunner::readFile(options.scriptPath);
+    if (!script) return refuse("cannot read the script " + options.scriptPath);
+  }
+  std::ofstream traceFile;
+  std::ostream* traceStream = nullptr;
+  if (options.tracePath == "-") {
+    traceStream = &std::cout;
+  } else if (!options.tracePath.empty()) {
+    traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+    if (!traceFile) return refuse("cannot write the trace " + options.tracePath);
+    traceStream = &traceFile;
+  }
+
+  // On virtual time the simulator and the console's pauses share one clock that only the
+  // script moves.
+  bus::SteadyClock steadyClock;
+  bus::VirtualClock virtualClock;
+  bus::Clock& clock = options.virtualTime ? static_cast<bus::Clock&>(virtualClock) : steadyClock;
+
   // The driver is chosen here and nowhere else.
-  bus::SteadyClock clock;
   std::unique_ptr<bus::Driver> driver;
+  sim::SimulatedBus* simulator = nullptr;
   QString driverLine;
   if (options.driver != app::Options::Driver::Simulator) {
     const std::string path = options.driver == app::Options::Driver::Library
@@ -60,6 +134,7 @@ int main(int argc, char* argv[]) {
     // The simulated controller keeps the computer's time of day, as a set-up F4 would.
     const QTime now = QTime::currentTime();
     simulated->controller().setTimeOfDay(now.msecsSinceStartOfDay() / 1000.0);
+    simulator = simulated.get();
     driver = std::move(simulated);
     driverLine = options.driver == app::Options::Driver::Simulator
                      ? "Driver: built-in simulated converter and Watlow F4 (--simulate)"
@@ -67,11 +142,40 @@ int main(int argc, char* argv[]) {
                        "library found)";
   }
 
+  bus::Observers observers;
+  std::optional<app::Trace> trace;
+  if (traceStream) {
+    trace.emplace(*traceStream, clock);
+    observers.add(&*trace);
+    if (simulator)
+      simulator->converter().setFrameListener([&trace](const sim::RtuExchange& exchange) {
+        trace->frame(exchange.request, exchange.response, exchange.errorCode);
+      });
+  }
+
+  if (const std::string problem = displayProblem(); !problem.empty()) {
+    std::cerr << "gpib-modbus-console: cannot open a window: " << problem << "\n";
+    return 2;
+  }
+  qtMessages = qInstallMessageHandler(windowSystemStart);
   QApplication application(argc, argv);
+  qInstallMessageHandler(qtMessages);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   SystemBeep beep;
-  bus::GPIB32 gpib(*driver, clock, beep);
+  bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::frmMain window(gpib, driverLine);
   window.show();
-  return application.exec();
+  if (!script) return application.exec();
+
+  app::ScriptRunner runner(window, gpib, std::cout);
+  observers.add(&runner);
+  runner.setSimulator(simulator);
+  if (options.virtualTime) runner.setVirtualClock(&virtualClock);
+  if (trace)
+    runner.stepStarting = [&trace](int line, const std::string& source) {
+      trace->step(line, source);
+    };
+  const int status = runner.run(*script).exitStatus();
+  observers.remove(&runner);
+  return status;
 }

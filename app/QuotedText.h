@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// A text in double quotes as scripts write it and traces print it: \n, \r, \t, \\, \" and
+// \xNN (two hexadecimal digits, any byte, NUL included); every other byte stands for itself.
+struct Quoted {
+  std::string bytes;
+  std::size_t end = 0;  // index just past the closing quote
+  std::string error;    // not empty when the text cannot be read
+};
+
+// Reads the quoted text whose opening quote is at text[start].
+Quoted readQuoted(std::string_view text, std::size_t start);
+
+// The command line of a Send call as the bus layer reports it (`Send(0, 4, "*IDN?", NLend)`);
+// empty for any other call.
+std::optional<std::string> sentLine(std::string_view call);
+
+}  // namespace app

@@ -1,0 +1,317 @@
+#include "ScriptParser.h"
+
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+#include "QuotedText.h"
+
+namespace app {
+
+namespace {
+
+struct Refusal {
+  std::string message;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Walks a line word by word. A `#` that begins a word starts a comment to the end of the line.
+class Lexer {
+ public:
+  explicit Lexer(std::string_view line) : line_(line) {}
+
+  bool atEnd() {
+    skipBlanks();
+    return pos_ >= line_.size() || line_[pos_] == '#';
+  }
+
+  // The next word; empty at the end of the line.
+  std::string word() {
+    if (atEnd()) return {};
+    const std::size_t start = pos_;
+    while (pos_ < line_.size() && !isBlank(line_[pos_])) ++pos_;
+    return std::string(line_.substr(start, pos_ - start));
+  }
+
+  std::string word(const char* what) {
+    std::string w = word();
+    if (w.empty()) throw Refusal{std::string(what)};
+    return w;
+  }
+
+  // A text in quotes, or without them the rest of the line (before a comment) with its
+  // outer blanks cut.
+  std::string text(const char* what) {
+    if (atEnd()) throw Refusal{what};
+    if (line_[pos_] == '"') {
+      Quoted quoted = readQuoted(line_, pos_);
+      if (!quoted.error.empty()) throw Refusal{quoted.error};
+      pos_ = quoted.end;
+      if (pos_ < line_.size() && !isBlank(line_[pos_]))
+        throw Refusal{"a blank must follow the closing quote"};
+      return std::move(quoted.bytes);
+    }
+    std::size_t end = pos_;
+    while (end < line_.size() && !(line_[end] == '#' && isBlank(line_[end - 1]))) ++end;
+    std::size_t last = end;
+    while (last > pos_ && isBlank(line_[last - 1])) --last;
+    std::string bare(line_.substr(pos_, last - pos_));
+    pos_ = end;
+    return bare;
+  }
+
+  // A text that must be in quotes.
+  std::string quoted(const char* what) {
+    if (atEnd() || line_[pos_] != '"') throw Refusal{what};
+    return text(what);
+  }
+
+  bool nextIsQuote() { return !atEnd() && line_[pos_] == '"'; }
+
+  void finish() {
+    if (atEnd()) return;
+    const std::string extra = word();
+    throw Refusal{"unexpected \"" + extra + "\" at the end of the step"};
+  }
+
+ private:
+  void skipBlanks() {
+    while (pos_ < line_.size() && isBlank(line_[pos_])) ++pos_;
+  }
+
+  std::string_view line_;
+  std::size_t pos_ = 0;
+};
+
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// NAME or NAME(INDEX), as the windows name their controls.
+std::string controlName(Lexer& lexer, const std::string& verb) {
+  const std::string name = lexer.word((verb + " needs a control name").c_str());
+  std::size_t i = 0;
+  bool valid = isLetter(name[0]);
+  while (valid && i < name.size() && (isLetter(name[i]) || isDigit(name[i]))) ++i;
+  if (valid && i < name.size()) {
+    valid = name[i] == '(' && name.back() == ')' && name.size() > i + 2;
+    for (std::size_t d = i + 1; valid && d + 1 < name.size(); ++d) valid = isDigit(name[d]);
+  }
+  if (!valid) throw Refusal{"\"" + name + "\" is not a control name (NAME or NAME(INDEX))"};
+  return name;
+}
+
+long wholeNumber(const std::string& word, const std::string& what) {
+  long value = 0;
+  const char* first = word.data();
+  const char* last = word.data() + word.size();
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (word.empty() || error != std::errc() || end != last)
+    throw Refusal{what + " must be a whole number, not \"" + word + "\""};
+  return value;
+}
+
+double seconds(const std::string& word, const std::string& what) {
+  // Plain decimals only: no sign, exponent or hexadecimal, whatever the library accepts.
+  bool digit = false, point = false, plain = true;
+  for (char c : word) {
+    if (isDigit(c)) {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      plain = false;
+    }
+  }
+  double value = 0;
+  if (plain && digit) std::from_chars(word.data(), word.data() + word.size(), value);
+  if (!plain || !digit || !std::isfinite(value))
+    throw Refusal{what + " must be a number of seconds such as 2 or 0.5, not \"" + word + "\""};
+  return value;
+}
+
+Step expectStep(Lexer& lexer) {
+  Step step;
+  const std::string subject = lexer.word("expect needs a control name, beeps, sent or pause");
+  if (subject == "beeps") {
+    step.kind = StepKind::ExpectBeeps;
+    step.number = wholeNumber(lexer.word("expect beeps needs a count"), "the count of beeps");
+    if (step.number < 0) throw Refusal{"the count of beeps cannot be negative"};
+    return step;
+  }
+  if (subject == "sent") {
+    if (!lexer.nextIsQuote()) {
+      const std::string word = lexer.word("expect sent needs a \"LINE\" in quotes, or none");
+      if (word != "none")
+        throw Refusal{"expect sent needs a \"LINE\" in quotes, or none, not \"" + word + "\""};
+      step.kind = StepKind::ExpectSentNone;
+      return step;
+    }
+    step.kind = StepKind::ExpectSent;
+    step.text = lexer.quoted("expect sent needs a \"LINE\" in quotes");
+    return step;
+  }
+  if (subject == "pause") {
+    step.kind = StepKind::ExpectPause;
+    step.seconds = seconds(lexer.word("expect pause needs its length in seconds"), "a pause");
+    return step;
+  }
+
+  Lexer named(subject);
+  step.name = controlName(named, "expect");
+  const std::string what =
+      lexer.word(("expect " + step.name + " needs text \"TEXT\" or a state").c_str());
+  if (what == "text") {
+    step.kind = StepKind::ExpectText;
+    step.text = lexer.text("expect NAME text needs the text (\"\" for an empty one)");
+    return step;
+  }
+  static const std::pair<const char*, ControlState> states[] = {
+      {"visible", ControlState::Visible},   {"hidden", ControlState::Hidden},
+      {"enabled", ControlState::Enabled},   {"disabled", ControlState::Disabled},
+      {"selected", ControlState::Selected}, {"unselected", ControlState::Unselected},
+  };
+  for (const auto& [word, state] : states) {
+    if (what == word) {
+      step.kind = StepKind::ExpectState;
+      step.state = state;
+      return step;
+    }
+  }
+  throw Refusal{"unknown expectation \"" + what +
+                "\" (text, visible, hidden, enabled, disabled, selected, unselected)"};
+}
+
+Step simStep(Lexer& lexer) {
+  Step step;
+  const std::string what = lexer.word(
+      "sim needs absent, present, silent, modbus-error, register, reply, identity or baud");
+  if (what == "absent" || what == "present") {
+    step.kind = StepKind::SimPresent;
+    step.flag = what == "present";
+  } else if (what == "silent") {
+    const std::string onOff = lexer.word("sim silent needs on or off");
+    if (onOff != "on" && onOff != "off")
+      throw Refusal{"sim silent needs on or off, not \"" + onOff + "\""};
+    step.kind = StepKind::SimSilent;
+    step.flag = onOff == "on";
+  } else if (what == "modbus-error") {
+    step.kind = StepKind::SimModbusError;
+    step.number = wholeNumber(lexer.word("sim modbus-error needs an error code"), "the code");
+    // 0 is the register's "no error"; anything else is a fault the converter can report.
+    if (step.number < 1 || step.number > 65535)
+      throw Refusal{"the Modbus error code must lie in 1..65535, not " +
+                    std::to_string(step.number)};
+    step.count = 1;
+    if (!lexer.atEnd()) {
+      step.count = wholeNumber(lexer.word(), "the count of transactions");
+      if (step.count < 1) throw Refusal{"the count of transactions must be at least 1"};
+    }
+  } else if (what == "register") {
+    step.number = wholeNumber(lexer.word("sim register needs a register number"), "the register");
+    if (step.number < 0 || step.number > 65535)
+      throw Refusal{"the register must lie in 0..65535, not " + std::to_string(step.number)};
+    const std::string value = lexer.word("sim register needs a value or none");
+    if (value == "none") {
+      step.kind = StepKind::SimRegisterNone;
+    } else {
+      step.kind = StepKind::SimRegister;
+      step.value = wholeNumber(value, "the register's value");
+      if (step.value < -32768 || step.value > 65535)
+        throw Refusal{"the register's value must lie in -32768..65535, not " + value};
+    }
+  } else if (what == "reply" || what == "identity") {
+    step.kind = what == "reply" ? StepKind::SimReply : StepKind::SimIdentity;
+    step.text = lexer.text(("sim " + what + " needs a text").c_str());
+  } else if (what == "baud") {
+    step.kind = StepKind::SimBaud;
+    step.number = wholeNumber(lexer.word("sim baud needs a baud rate"), "the baud rate");
+    if (step.number <= 0) throw Refusal{"the baud rate must be positive"};
+  } else {
+    throw Refusal{"unknown sim step \"" + what +
+                  "\" (absent, present, silent, modbus-error, register, reply, identity, baud)"};
+  }
+  return step;
+}
+
+Step step(Lexer& lexer, const std::string& verb) {
+  Step step;
+  if (verb == "click" || verb == "select") {
+    step.kind = verb == "click" ? StepKind::Click : StepKind::Select;
+    step.name = controlName(lexer, verb);
+  } else if (verb == "type") {
+    step.kind = StepKind::Type;
+    step.name = controlName(lexer, verb);
+    step.text = lexer.text("type needs the text to type (\"\" empties the box)");
+  } else if (verb == "key") {
+    step.kind = StepKind::Key;
+    step.name = controlName(lexer, verb);
+    step.text = lexer.word("key needs the key's name (Enter)");
+    if (step.text != "Enter") throw Refusal{"unknown key \"" + step.text + "\" (Enter)"};
+  } else if (verb == "close") {
+    step.kind = StepKind::Close;
+  } else if (verb == "expect") {
+    step = expectStep(lexer);
+  } else if (verb == "wait") {
+    step.kind = StepKind::Wait;
+    step.seconds = seconds(lexer.word("wait needs a number of seconds"), "wait");
+  } else if (verb == "sim") {
+    step = simStep(lexer);
+  } else {
+    throw Refusal{"unknown step \"" + verb +
+                  "\" (click, select, type, key, close, expect, wait, sim)"};
+  }
+  lexer.finish();
+  return step;
+}
+
+}  // namespace
+
+ParsedLine parseLine(std::string_view line) {
+  Lexer lexer(line);
+  if (lexer.atEnd()) return {};
+  const std::string verb = lexer.word();
+  try {
+    return {step(lexer, verb), {}};
+  } catch (const Refusal& refusal) {
+    return {std::nullopt, refusal.message};
+  }
+}
+
+std::vector<ScriptLine> parseScript(std::string_view text) {
+  std::vector<ScriptLine> lines;
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // written on Windows
+    ParsedLine parsed = parseLine(line);
+    if (!parsed.step && parsed.error.empty()) continue;
+    while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+    lines.push_back({number, std::string(line), std::move(parsed.step), std::move(parsed.error)});
+  }
+  return lines;
+}
+
+const char* stateName(ControlState state) {
+  switch (state) {
+    case ControlState::Visible:
+      return "visible";
+    case ControlState::Hidden:
+      return "hidden";
+    case ControlState::Enabled:
+      return "enabled";
+    case ControlState::Disabled:
+      return "disabled";
+    case ControlState::Selected:
+      return "selected";
+    case ControlState::Unselected:
+      return "unselected";
+  }
+  return "";
+}
+
+}  // namespace app

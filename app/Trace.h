@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "Observer.h"
+
+namespace app {
+
+// The bus trace: one line per event, written and flushed as it happens, each starting with the
+// milliseconds since the trace began (on the clock the console runs on) and a blank:
+//
+//   0 call SendIFC(0) ibsta=0x0120 CMPL|CIC iberr=0 ibcntl=0
+//   0 send "*IDN?"
+//   0 call Receive(0, 4, 256, STOPend) ibsta=0x2120 END|CMPL|CIC iberr=0 ibcntl=28
+//   0 recv "ORVANE,5630,SIM-000417,2.10\n"
+//   0 rtu request 01 03 00 64 00 01 C5 D5
+//   100 pause 0.1
+//
+// The words after the time are the stable part, so `cut -d' ' -f2-` of two traces can be
+// compared with diff. The format is described in the README.
+class Trace final : public bus::Observer {
+ public:
+  Trace(std::ostream& out, const bus::Clock& clock);
+
+  void driverCall(const std::string& call, const bus::Status& after,
+                  const std::string* received) override;
+  void pause(double seconds) override;
+  void beep() override;
+  void window(const std::string& name, bool shown) override;
+
+  // One Modbus transaction on the converter's serial link; an empty response is a time-out.
+  void frame(const std::vector<std::uint8_t>& request, const std::vector<std::uint8_t>& response,
+             int errorCode);
+  // The script step about to run, so that a trace reads alongside its script.
+  void step(int line, const std::string& source);
+
+  // Every set status bit by name, highest first ("END|CMPL|CIC"); "none" for 0.
+  static std::string statusNames(int ibsta);
+  // Bytes as upper-case hexadecimal pairs separated by blanks.
+  static std::string hexBytes(const std::vector<std::uint8_t>& bytes);
+
+ private:
+  void write(const std::string& event);
+
+  std::ostream& out_;
+  const bus::Clock& clock_;
+  double origin_;
+};
+
+}  // namespace app
