@@ -93,13 +93,6 @@ const ui::ControlSpec kControls[] = {
     {"lblDriver", Kind::Label, "", 120, kClientHeight, kClientWidth - 240, kDriverLineHeight - 45},
 };
 
-template <typename T>
-T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
-  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
-  Q_ASSERT(control);
-  return control;
-}
-
 }  // namespace
 
 frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
@@ -112,68 +105,68 @@ frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
 
   controls_ = ui::buildControls(this, kControls);
   const auto& c = controls_;
-  lblFormTop = controlOf<QLabel>(c, "lblFormTop");
+  lblFormTop = ui::controlOf<QLabel>(c, "lblFormTop");
   lblFormTop->setFont(ui::formFont(12));
   lblFormTop->resize(std::max(lblFormTop->width(),
                               QFontMetrics(lblFormTop->font()).horizontalAdvance(lblFormTop->text()) + 4),
                      std::max(lblFormTop->height(), QFontMetrics(lblFormTop->font()).height()));
-  lblTop2 = controlOf<QLabel>(c, "lblTop2");
-  lblErrReg = controlOf<QLabel>(c, "lblErrReg");
-  lblOutput = controlOf<QLabel>(c, "lblOutput");
-  lblReg = controlOf<QLabel>(c, "lblReg");
-  lblCmdResponse = controlOf<QLabel>(c, "lblCmdResponse");
-  lblDriver = controlOf<QLabel>(c, "lblDriver");
+  lblTop2 = ui::controlOf<QLabel>(c, "lblTop2");
+  lblErrReg = ui::controlOf<QLabel>(c, "lblErrReg");
+  lblOutput = ui::controlOf<QLabel>(c, "lblOutput");
+  lblReg = ui::controlOf<QLabel>(c, "lblReg");
+  lblCmdResponse = ui::controlOf<QLabel>(c, "lblCmdResponse");
+  lblDriver = ui::controlOf<QLabel>(c, "lblDriver");
   lblDriver->setFont(ui::formFont(8));
   lblDriver->setText(driverLine);
-  cmdInitialize = controlOf<QPushButton>(c, "cmdInitialize");
-  cmd488_2Cmds = controlOf<QPushButton>(c, "cmd488_2Cmds");
-  cmdExit = controlOf<QPushButton>(c, "cmdExit");
-  cmdChgAddr = controlOf<QPushButton>(c, "cmdChgAddr");
-  cmdRdErr = controlOf<QPushButton>(c, "cmdRdErr");
-  cmdRdTemp = controlOf<QPushButton>(c, "cmdRdTemp");
-  cmdRdSetPt = controlOf<QPushButton>(c, "cmdRdSetPt");
-  cmdRdModel = controlOf<QPushButton>(c, "cmdRdModel");
-  cmdRdSN = controlOf<QPushButton>(c, "cmdRdSN");
-  cmdRdSoft = controlOf<QPushButton>(c, "cmdRdSoft");
-  cmdRdRev = controlOf<QPushButton>(c, "cmdRdRev");
-  cmdRdDate = controlOf<QPushButton>(c, "cmdRdDate");
-  cmdESR = controlOf<QPushButton>(c, "cmdESR");
-  cmdSend = controlOf<QPushButton>(c, "cmdSend");
-  cmdClr = controlOf<QPushButton>(c, "cmdClr");
-  cmdStatic = controlOf<QPushButton>(c, "cmdStatic");
-  cmdSetPt = controlOf<QPushButton>(c, "cmdSetPt");
-  cmdStopSetPt = controlOf<QPushButton>(c, "cmdStopSetPt");
-  cmdRdTemp2 = controlOf<QPushButton>(c, "cmdRdTemp2");
-  cmdRdTime = controlOf<QPushButton>(c, "cmdRdTime");
-  cmdRunProfile = controlOf<QPushButton>(c, "cmdRunProfile");
-  cmdStop = controlOf<QPushButton>(c, "cmdStop");
-  cmdDelete = controlOf<QPushButton>(c, "cmdDelete");
-  cmdConfirm = controlOf<QPushButton>(c, "cmdConfirm");
-  cmdCreate = controlOf<QPushButton>(c, "cmdCreate");
-  frmAddr = controlOf<QGroupBox>(c, "frmAddr");
-  frameCmds = controlOf<QGroupBox>(c, "frameCmds");
-  frmESR = controlOf<QGroupBox>(c, "frmESR");
-  frmMBCmds = controlOf<QGroupBox>(c, "frmMBCmds");
-  frmFormat = controlOf<QGroupBox>(c, "frmFormat");
-  frmCmdNum = controlOf<QGroupBox>(c, "frmCmdNum");
-  frmStaticCmds = controlOf<QGroupBox>(c, "frmStaticCmds");
-  frmProfile = controlOf<QGroupBox>(c, "frmProfile");
-  optDecimal = controlOf<ui::OptionButton>(c, "optDecimal");
-  optHex = controlOf<ui::OptionButton>(c, "optHex");
-  optCmdRead = controlOf<ui::OptionButton>(c, "optCmdRead");
-  optCmdWrt = controlOf<ui::OptionButton>(c, "optCmdWrt");
-  optUnits[0] = controlOf<ui::OptionButton>(c, "optUnits(0)");
-  optUnits[1] = controlOf<ui::OptionButton>(c, "optUnits(1)");
-  txtCurAddr = controlOf<QLineEdit>(c, "txtCurAddr");
-  txtReg = controlOf<QLineEdit>(c, "txtReg");
-  txtOutput = controlOf<QLineEdit>(c, "txtOutput");
-  txtDataEntry = controlOf<QLineEdit>(c, "txtDataEntry");
-  txtSetPt = controlOf<QLineEdit>(c, "txtSetPt");
-  txtTemp = controlOf<QLineEdit>(c, "txtTemp");
-  txtTime = controlOf<QLineEdit>(c, "txtTime");
-  txtProfile = controlOf<QLineEdit>(c, "txtProfile");
-  txtError = controlOf<QLineEdit>(c, "txtError");
-  txtResults = controlOf<ui::MultiLineBox>(c, "txtResults");
+  cmdInitialize = ui::controlOf<QPushButton>(c, "cmdInitialize");
+  cmd488_2Cmds = ui::controlOf<QPushButton>(c, "cmd488_2Cmds");
+  cmdExit = ui::controlOf<QPushButton>(c, "cmdExit");
+  cmdChgAddr = ui::controlOf<QPushButton>(c, "cmdChgAddr");
+  cmdRdErr = ui::controlOf<QPushButton>(c, "cmdRdErr");
+  cmdRdTemp = ui::controlOf<QPushButton>(c, "cmdRdTemp");
+  cmdRdSetPt = ui::controlOf<QPushButton>(c, "cmdRdSetPt");
+  cmdRdModel = ui::controlOf<QPushButton>(c, "cmdRdModel");
+  cmdRdSN = ui::controlOf<QPushButton>(c, "cmdRdSN");
+  cmdRdSoft = ui::controlOf<QPushButton>(c, "cmdRdSoft");
+  cmdRdRev = ui::controlOf<QPushButton>(c, "cmdRdRev");
+  cmdRdDate = ui::controlOf<QPushButton>(c, "cmdRdDate");
+  cmdESR = ui::controlOf<QPushButton>(c, "cmdESR");
+  cmdSend = ui::controlOf<QPushButton>(c, "cmdSend");
+  cmdClr = ui::controlOf<QPushButton>(c, "cmdClr");
+  cmdStatic = ui::controlOf<QPushButton>(c, "cmdStatic");
+  cmdSetPt = ui::controlOf<QPushButton>(c, "cmdSetPt");
+  cmdStopSetPt = ui::controlOf<QPushButton>(c, "cmdStopSetPt");
+  cmdRdTemp2 = ui::controlOf<QPushButton>(c, "cmdRdTemp2");
+  cmdRdTime = ui::controlOf<QPushButton>(c, "cmdRdTime");
+  cmdRunProfile = ui::controlOf<QPushButton>(c, "cmdRunProfile");
+  cmdStop = ui::controlOf<QPushButton>(c, "cmdStop");
+  cmdDelete = ui::controlOf<QPushButton>(c, "cmdDelete");
+  cmdConfirm = ui::controlOf<QPushButton>(c, "cmdConfirm");
+  cmdCreate = ui::controlOf<QPushButton>(c, "cmdCreate");
+  frmAddr = ui::controlOf<QGroupBox>(c, "frmAddr");
+  frameCmds = ui::controlOf<QGroupBox>(c, "frameCmds");
+  frmESR = ui::controlOf<QGroupBox>(c, "frmESR");
+  frmMBCmds = ui::controlOf<QGroupBox>(c, "frmMBCmds");
+  frmFormat = ui::controlOf<QGroupBox>(c, "frmFormat");
+  frmCmdNum = ui::controlOf<QGroupBox>(c, "frmCmdNum");
+  frmStaticCmds = ui::controlOf<QGroupBox>(c, "frmStaticCmds");
+  frmProfile = ui::controlOf<QGroupBox>(c, "frmProfile");
+  optDecimal = ui::controlOf<ui::OptionButton>(c, "optDecimal");
+  optHex = ui::controlOf<ui::OptionButton>(c, "optHex");
+  optCmdRead = ui::controlOf<ui::OptionButton>(c, "optCmdRead");
+  optCmdWrt = ui::controlOf<ui::OptionButton>(c, "optCmdWrt");
+  optUnits[0] = ui::controlOf<ui::OptionButton>(c, "optUnits(0)");
+  optUnits[1] = ui::controlOf<ui::OptionButton>(c, "optUnits(1)");
+  txtCurAddr = ui::controlOf<QLineEdit>(c, "txtCurAddr");
+  txtReg = ui::controlOf<QLineEdit>(c, "txtReg");
+  txtOutput = ui::controlOf<QLineEdit>(c, "txtOutput");
+  txtDataEntry = ui::controlOf<QLineEdit>(c, "txtDataEntry");
+  txtSetPt = ui::controlOf<QLineEdit>(c, "txtSetPt");
+  txtTemp = ui::controlOf<QLineEdit>(c, "txtTemp");
+  txtTime = ui::controlOf<QLineEdit>(c, "txtTime");
+  txtProfile = ui::controlOf<QLineEdit>(c, "txtProfile");
+  txtError = ui::controlOf<QLineEdit>(c, "txtError");
+  txtResults = ui::controlOf<ui::MultiLineBox>(c, "txtResults");
 
   // Colours as the operator knows them.
   ui::setBackground(cmdExit, Qt::white);

@@ -71,13 +71,6 @@ const StepType kStepTypes[] = {
 };
 constexpr int kAutoStart = 0, kTime = 1, kRamp = 2, kSoak = 3, kEnd = 4;
 
-template <typename T>
-T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
-  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
-  Q_ASSERT(control);
-  return control;
-}
-
 }  // namespace
 
 frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
@@ -87,29 +80,29 @@ frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), 
 
   controls_ = ui::buildControls(this, kControls);
   const auto& c = controls_;
-  txtResults = controlOf<ui::MultiLineBox>(c, "txtResults");
-  frmGenProfile = controlOf<QGroupBox>(c, "frmGenProfile");
-  frmStepType = controlOf<QGroupBox>(c, "frmStepType");
-  frmStep = controlOf<QGroupBox>(c, "frmStep");
-  frmSetProfile = controlOf<QGroupBox>(c, "frmSetProfile");
-  cmdSetTemp = controlOf<QPushButton>(c, "cmdSetTemp");
-  cmdSetTime = controlOf<QPushButton>(c, "cmdSetTime");
-  cmdSetProfile = controlOf<QPushButton>(c, "cmdSetProfile");
-  cmdReturn = controlOf<QPushButton>(c, "cmdReturn");
-  txtTemp = controlOf<QLineEdit>(c, "txtTemp");
-  txtHH = controlOf<QLineEdit>(c, "txtHH");
-  txtMM = controlOf<QLineEdit>(c, "txtMM");
-  txtSS = controlOf<QLineEdit>(c, "txtSS");
-  txtStepNum = controlOf<QLineEdit>(c, "txtStepNum");
-  txtProfile = controlOf<QLineEdit>(c, "txtProfile");
+  txtResults = ui::controlOf<ui::MultiLineBox>(c, "txtResults");
+  frmGenProfile = ui::controlOf<QGroupBox>(c, "frmGenProfile");
+  frmStepType = ui::controlOf<QGroupBox>(c, "frmStepType");
+  frmStep = ui::controlOf<QGroupBox>(c, "frmStep");
+  frmSetProfile = ui::controlOf<QGroupBox>(c, "frmSetProfile");
+  cmdSetTemp = ui::controlOf<QPushButton>(c, "cmdSetTemp");
+  cmdSetTime = ui::controlOf<QPushButton>(c, "cmdSetTime");
+  cmdSetProfile = ui::controlOf<QPushButton>(c, "cmdSetProfile");
+  cmdReturn = ui::controlOf<QPushButton>(c, "cmdReturn");
+  txtTemp = ui::controlOf<QLineEdit>(c, "txtTemp");
+  txtHH = ui::controlOf<QLineEdit>(c, "txtHH");
+  txtMM = ui::controlOf<QLineEdit>(c, "txtMM");
+  txtSS = ui::controlOf<QLineEdit>(c, "txtSS");
+  txtStepNum = ui::controlOf<QLineEdit>(c, "txtStepNum");
+  txtProfile = ui::controlOf<QLineEdit>(c, "txtProfile");
   for (int i = 0; i < 5; ++i)
-    optStep[i] = controlOf<ui::OptionButton>(c, QStringLiteral("optStep(%1)").arg(i).toLatin1());
-  lblStep = controlOf<QLabel>(c, "lblStep");
-  lblTemp = controlOf<QLabel>(c, "lblTemp");
-  lblHHMMSS = controlOf<QLabel>(c, "lblHHMMSS");
-  lblSetTime = controlOf<QLabel>(c, "lblSetTime");
-  lblProfile = controlOf<QLabel>(c, "lblProfile");
-  lblDone = controlOf<QLabel>(c, "lblDone");
+    optStep[i] = ui::controlOf<ui::OptionButton>(c, QStringLiteral("optStep(%1)").arg(i).toLatin1());
+  lblStep = ui::controlOf<QLabel>(c, "lblStep");
+  lblTemp = ui::controlOf<QLabel>(c, "lblTemp");
+  lblHHMMSS = ui::controlOf<QLabel>(c, "lblHHMMSS");
+  lblSetTime = ui::controlOf<QLabel>(c, "lblSetTime");
+  lblProfile = ui::controlOf<QLabel>(c, "lblProfile");
+  lblDone = ui::controlOf<QLabel>(c, "lblDone");
   txtResults->setVisible(false);
   txtResults->setReadOnly(true);
 

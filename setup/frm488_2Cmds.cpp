@@ -64,13 +64,6 @@ const ui::ControlSpec kControls[] = {
     {"lblCmdResponse", Kind::Label, "Command Response", 120, 3780, 2400, 255},
 };
 
-template <typename T>
-T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
-  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
-  Q_ASSERT(control);
-  return control;
-}
-
 }  // namespace
 
 frm488_2Cmds::frm488_2Cmds(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
@@ -81,43 +74,43 @@ frm488_2Cmds::frm488_2Cmds(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent)
 
   controls_ = ui::buildControls(this, kControls);
   const auto& c = controls_;
-  frmPSC = controlOf<QGroupBox>(c, "frmPSC");
-  frmSRE = controlOf<QGroupBox>(c, "frmSRE");
-  frmESE = controlOf<QGroupBox>(c, "frmESE");
-  frmMode = controlOf<QGroupBox>(c, "frmMode");
-  frmSerialPoll = controlOf<QGroupBox>(c, "frmSerialPoll");
-  frmBaudRate = controlOf<QGroupBox>(c, "frmBaudRate");
-  frmAddress = controlOf<QGroupBox>(c, "frmAddress");
-  frameProtocols = controlOf<QGroupBox>(c, "frameProtocols");
-  frameComCmds = controlOf<QGroupBox>(c, "frameComCmds");
-  cmdSetPSC = controlOf<QPushButton>(c, "cmdSetPSC");
-  cmdSetSRE = controlOf<QPushButton>(c, "cmdSetSRE");
-  cmdSetESE = controlOf<QPushButton>(c, "cmdSetESE");
-  cmdSerialPoll = controlOf<QPushButton>(c, "cmdSerialPoll");
-  cmdSetBaud = controlOf<QPushButton>(c, "cmdSetBaud");
-  cmdSetAddr = controlOf<QPushButton>(c, "cmdSetAddr");
-  cmdSRE = controlOf<QPushButton>(c, "cmdSRE");
-  cmdSav = controlOf<QPushButton>(c, "cmdSav");
-  cmdFindLstn = controlOf<QPushButton>(c, "cmdFindLstn");
-  cmdESR = controlOf<QPushButton>(c, "cmdESR");
-  cmdSTB = controlOf<QPushButton>(c, "cmdSTB");
-  cmdIDN = controlOf<QPushButton>(c, "cmdIDN");
-  cmdCLR = controlOf<QPushButton>(c, "cmdCLR");
-  cmdRST = controlOf<QPushButton>(c, "cmdRST");
-  cmdESE = controlOf<QPushButton>(c, "cmdESE");
-  cmdExit = controlOf<QPushButton>(c, "cmdExit");
-  txtPSC = controlOf<QLineEdit>(c, "txtPSC");
-  txtGPIBErr = controlOf<QLineEdit>(c, "txtGPIBErr");
-  txtSRE = controlOf<QLineEdit>(c, "txtSRE");
-  txtESE = controlOf<QLineEdit>(c, "txtESE");
-  txtNewAddr = controlOf<QLineEdit>(c, "txtNewAddr");
-  txtError = controlOf<QLineEdit>(c, "txtError");
-  optModeDis = controlOf<ui::OptionButton>(c, "optModeDis");
-  optModeEna = controlOf<ui::OptionButton>(c, "optModeEna");
-  opt19200 = controlOf<ui::OptionButton>(c, "opt19200");
-  opt9600 = controlOf<ui::OptionButton>(c, "opt9600");
-  txtResults2 = controlOf<ui::MultiLineBox>(c, "txtResults2");
-  lblCmdResponse = controlOf<QLabel>(c, "lblCmdResponse");
+  frmPSC = ui::controlOf<QGroupBox>(c, "frmPSC");
+  frmSRE = ui::controlOf<QGroupBox>(c, "frmSRE");
+  frmESE = ui::controlOf<QGroupBox>(c, "frmESE");
+  frmMode = ui::controlOf<QGroupBox>(c, "frmMode");
+  frmSerialPoll = ui::controlOf<QGroupBox>(c, "frmSerialPoll");
+  frmBaudRate = ui::controlOf<QGroupBox>(c, "frmBaudRate");
+  frmAddress = ui::controlOf<QGroupBox>(c, "frmAddress");
+  frameProtocols = ui::controlOf<QGroupBox>(c, "frameProtocols");
+  frameComCmds = ui::controlOf<QGroupBox>(c, "frameComCmds");
+  cmdSetPSC = ui::controlOf<QPushButton>(c, "cmdSetPSC");
+  cmdSetSRE = ui::controlOf<QPushButton>(c, "cmdSetSRE");
+  cmdSetESE = ui::controlOf<QPushButton>(c, "cmdSetESE");
+  cmdSerialPoll = ui::controlOf<QPushButton>(c, "cmdSerialPoll");
+  cmdSetBaud = ui::controlOf<QPushButton>(c, "cmdSetBaud");
+  cmdSetAddr = ui::controlOf<QPushButton>(c, "cmdSetAddr");
+  cmdSRE = ui::controlOf<QPushButton>(c, "cmdSRE");
+  cmdSav = ui::controlOf<QPushButton>(c, "cmdSav");
+  cmdFindLstn = ui::controlOf<QPushButton>(c, "cmdFindLstn");
+  cmdESR = ui::controlOf<QPushButton>(c, "cmdESR");
+  cmdSTB = ui::controlOf<QPushButton>(c, "cmdSTB");
+  cmdIDN = ui::controlOf<QPushButton>(c, "cmdIDN");
+  cmdCLR = ui::controlOf<QPushButton>(c, "cmdCLR");
+  cmdRST = ui::controlOf<QPushButton>(c, "cmdRST");
+  cmdESE = ui::controlOf<QPushButton>(c, "cmdESE");
+  cmdExit = ui::controlOf<QPushButton>(c, "cmdExit");
+  txtPSC = ui::controlOf<QLineEdit>(c, "txtPSC");
+  txtGPIBErr = ui::controlOf<QLineEdit>(c, "txtGPIBErr");
+  txtSRE = ui::controlOf<QLineEdit>(c, "txtSRE");
+  txtESE = ui::controlOf<QLineEdit>(c, "txtESE");
+  txtNewAddr = ui::controlOf<QLineEdit>(c, "txtNewAddr");
+  txtError = ui::controlOf<QLineEdit>(c, "txtError");
+  optModeDis = ui::controlOf<ui::OptionButton>(c, "optModeDis");
+  optModeEna = ui::controlOf<ui::OptionButton>(c, "optModeEna");
+  opt19200 = ui::controlOf<ui::OptionButton>(c, "opt19200");
+  opt9600 = ui::controlOf<ui::OptionButton>(c, "opt9600");
+  txtResults2 = ui::controlOf<ui::MultiLineBox>(c, "txtResults2");
+  lblCmdResponse = ui::controlOf<QLabel>(c, "lblCmdResponse");
 
   // A dialog's buttons would otherwise take Enter in any entry box as their own click: Enter
   // in the address box must not return to the main window or reset the converter.

@@ -71,6 +71,14 @@ class OptionButton final : public QRadioButton {
 // array are also found as "NAME(INDEX)".
 QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> table);
 
+// A control of a table-built window by name, as the type the window holds it.
+template <typename T>
+T* controlOf(const QHash<QString, QWidget*>& controls, const char* name) {
+  auto* control = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
+  Q_ASSERT(control);
+  return control;
+}
+
 // Text of any text box or label exactly as held (a multi-line box keeps its CR LF).
 QString textOf(const QWidget* control);
 void setTextOf(QWidget* control, const QString& text);
