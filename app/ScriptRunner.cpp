@@ -112,12 +112,17 @@ std::optional<std::string> ScriptRunner::readFile(const std::string& path) {
 }
 
 void ScriptRunner::driverCall(const std::string& call, const bus::Status&, const std::string*) {
+  if (!acting_) return;
   if (auto line = sentLine(call)) sent_.push_back(std::move(*line));
 }
 
-void ScriptRunner::pause(double seconds) { pauses_.push_back(seconds); }
+void ScriptRunner::pause(double seconds) {
+  if (acting_) pauses_.push_back(seconds);
+}
 
-void ScriptRunner::beep() { ++beeps_; }
+void ScriptRunner::beep() {
+  if (acting_) ++beeps_;
+}
 
 ScriptResult ScriptRunner::run(std::string_view script) {
   ScriptResult result;
@@ -153,8 +158,12 @@ std::string ScriptRunner::perform(const Step& step) {
     case StepKind::Select:
     case StepKind::Type:
     case StepKind::Key:
-    case StepKind::Close:
-      return act(step);
+    case StepKind::Close: {
+      acting_ = true;
+      std::string failure = act(step);
+      acting_ = false;
+      return failure;
+    }
     case StepKind::ExpectText:
     case StepKind::ExpectState:
       return expectControl(step);
@@ -334,7 +343,6 @@ std::string ScriptRunner::simulate(const Step& step) {
       s.failNextTransactions(static_cast<int>(step.count), static_cast<int>(step.number));
       break;
     case StepKind::SimRegister:
-      s.clearRegisterFault(static_cast<int>(step.number));
       s.setRegisterValue(static_cast<int>(step.number), static_cast<std::uint16_t>(step.value));
       break;
     case StepKind::SimRegisterNone:

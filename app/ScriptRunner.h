@@ -35,7 +35,7 @@ struct ScriptResult {
 
 // Carries out a script's steps on the console's windows as an operator would, checking what the
 // windows show and what crossed the bus. It observes the bus (hand it to GPIB32, alone or with a
-// trace) to see the lines sent, the pauses and the beeps.
+// trace) to see the lines sent, the pauses and the beeps that the steps' actions cause.
 class ScriptRunner final : public bus::Observer {
  public:
   // Failures and the closing count go to `report`. Takes over the window's exitProgram: an Exit
@@ -97,6 +97,10 @@ class ScriptRunner final : public bus::Observer {
   std::deque<double> pauses_;
   int beeps_ = 0;
   bool ended_ = false;
+  // Only what the steps' own actions cause goes into the queues and the beep count. The live
+  // displays' polling while a wait runs (or, on real time, whenever the event loop turns) would
+  // bury it under a number of lines that depends on timing; the trace still shows all of it.
+  bool acting_ = false;
 };
 
 }  // namespace app

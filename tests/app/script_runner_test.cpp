@@ -244,7 +244,7 @@ TEST_F(RunnerTest, SimStepsReachTheSimulatedDevices) {
 }
 
 TEST_F(RunnerTest, VirtualWaitTicksTheTimerAndMovesTheClockByItsLength) {
-  run(kDiscovery + "click cmdRdTemp2\n");
+  run(kDiscovery + "expect pause 0.1\nexpect pause 0.1\nclick cmdRdTemp2\n");
   const double start = clock.now();
   rec.clear();
   run("wait 1\n");
@@ -252,6 +252,9 @@ TEST_F(RunnerTest, VirtualWaitTicksTheTimerAndMovesTheClockByItsLength) {
   EXPECT_EQ(sends("R  100, 1"), 10);
   EXPECT_GE(clock.now() - start, 1.0);
   EXPECT_LT(clock.now() - start, 1.1);
+  // The polling is the display's, not a step's: it stays out of the queues.
+  run("expect sent none\nexpect beeps 0\nclick cmdRdTemp\nexpect pause 0.1\nexpect pause 0.1\n");
+  EXPECT_EQ(report, "line 5: expect pause 0.1: expected 0.1, actual none\n3 passed, 1 failed\n");
 
   // With both displays off the timer's ticks do nothing, and the wait still ends on time.
   run("click cmdRdTemp2\n");
