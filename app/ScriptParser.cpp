@@ -16,6 +16,8 @@ struct Refusal {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+constexpr int kLongestWait = 86400;
+
 // Walks a line word by word. A `#` that begins a word starts a comment to the end of the line.
 class Lexer {
  public:
@@ -255,6 +257,9 @@ Step step(Lexer& lexer, const std::string& verb) {
   } else if (verb == "wait") {
     step.kind = StepKind::Wait;
     step.seconds = seconds(lexer.word("wait needs a number of seconds"), "wait");
+    // A day is more than any story needs, and keeps a typo from running for ever.
+    if (step.seconds > kLongestWait)
+      throw Refusal{"wait is limited to " + std::to_string(kLongestWait) + " seconds (a day)"};
   } else if (verb == "sim") {
     step = simStep(lexer);
   } else {

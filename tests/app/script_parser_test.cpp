@@ -102,6 +102,7 @@ TEST(ScriptParser, EveryStepForm) {
       {"expect pause 1", make(ExpectPause).seconds(1)},
       {"wait 2.5", make(Wait).seconds(2.5)},
       {"wait .5", make(Wait).seconds(0.5)},
+      {"wait 86400", make(Wait).seconds(86400)},
       {"sim absent", make(SimPresent).flag(false)},
       {"sim present", make(SimPresent).flag(true)},
       {"sim silent on", make(SimSilent).flag(true)},
@@ -174,6 +175,7 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"wait 1e3", "wait must be a number of seconds such as 2 or 0.5, not \"1e3\""},
       {"wait 1.2.3", "wait must be a number of seconds such as 2 or 0.5, not \"1.2.3\""},
       {"wait .", "wait must be a number of seconds such as 2 or 0.5, not \".\""},
+      {"wait 86400.5", "wait is limited to 86400 seconds (a day)"},
       {"sim", "sim needs absent, present, silent, modbus-error, register, reply, identity or baud"},
       {"sim gone",
        "unknown sim step \"gone\" (absent, present, silent, modbus-error, register, reply, "
