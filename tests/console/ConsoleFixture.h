@@ -13,6 +13,7 @@
 #include "GPIB32.h"
 #include "MultiLineBox.h"
 #include "Recorder.h"
+#include "SimulatedBus.h"
 #include "TestBus.h"
 #include "frmMain.h"
 
@@ -59,6 +60,16 @@ class ConsoleTest : public ::testing::Test {
   bus::GPIB32 gpib{bus, clock, sound, &rec};
   console::frmMain window{gpib};
   int exits = 0;
+};
+
+// A main window on the simulated converter and controller, in virtual time.
+struct SimConsole {
+  bus::VirtualClock clock;
+  sim::SimulatedBus simBus{clock};
+  bus::SilentSound sound;
+  bus::Recorder rec;
+  bus::GPIB32 gpib{simBus, clock, sound, &rec};
+  console::frmMain w{gpib};
 };
 
 }  // namespace console_tests

@@ -1,7 +1,6 @@
 #include <QGroupBox>
 
 #include "ConsoleFixture.h"
-#include "SimulatedBus.h"
 
 namespace console_tests {
 namespace {
@@ -200,12 +199,9 @@ TEST_F(ConsoleTest, ModelNumberOutOfRangeKeepsTheFormerValue) {
 
 // The whole path on the simulated converter and controller.
 TEST(DiscoveryOnSimulator, FindsTheF4AndReadsItsQueries) {
-  bus::VirtualClock clock;
-  sim::SimulatedBus simBus(clock);
-  bus::SilentSound sound;
-  bus::Recorder rec;
-  bus::GPIB32 gpib(simBus, clock, sound, &rec);
-  console::frmMain w(gpib);
+  SimConsole sim;
+  auto& w = sim.w;
+  auto& rec = sim.rec;
   w.cmdInitialize->click();
   EXPECT_EQ(ui::toBytes(w.txtResults->text()), "Found F4 Watlow Controller");
   EXPECT_TRUE(w.optUnits[0]->isChecked());

@@ -1,7 +1,6 @@
 #include <QTest>
 
 #include "ConsoleFixture.h"
-#include "SimulatedBus.h"
 
 namespace console_tests {
 namespace {
@@ -118,12 +117,9 @@ TEST_F(ConsoleTest, DisplaySwitchesAndTheirColours) {
 // Live display against the simulated controller: each tick reads temperature, then time, with
 // their pauses, and the temperature climbs toward a new set point.
 TEST(LiveDisplayOnSimulator, FollowsTheControllerTowardItsSetPoint) {
-  bus::VirtualClock clock;
-  sim::SimulatedBus simBus(clock);
-  bus::SilentSound sound;
-  bus::Recorder rec;
-  bus::GPIB32 gpib(simBus, clock, sound, &rec);
-  console::frmMain w(gpib);
+  SimConsole sim;
+  auto& w = sim.w;
+  auto& rec = sim.rec;
   w.cmdInitialize->click();
   w.cmdStatic->click();
   w.txtSetPt->setText("150");
