@@ -178,7 +178,8 @@ QColor background(const QWidget* control) { return control->palette().color(role
 void showModal(QWidget* window) {
   window->setWindowModality(Qt::ApplicationModal);
   window->show();
-  window->raise();
+  // A headless platform cannot raise windows and says so on every call.
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
   window->activateWindow();
 }
 
