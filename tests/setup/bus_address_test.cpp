@@ -1,19 +1,14 @@
 // Listener search, the converter's GPIB address and the serial poll.
-#include <QLineEdit>
-
 #include "SetupFixture.h"
-#include "frmMain.h"
 
 namespace setup_test {
 namespace {
 
-struct ListenRow {
-  std::vector<bus::Addr4882> listeners;
-  std::string results;
-};
-
 TEST_F(SetupWindow, ListenerSearchListsEveryDeviceButTheBoard) {
-  const ListenRow rows[] = {
+  const struct {
+    std::vector<bus::Addr4882> listeners;
+    std::string results;
+  } rows[] = {
       {{0}, "Found devices at addresses = "},
       {{0, 4}, "Found devices at addresses =  4 "},
       {{0, 4, 7}, "Found devices at addresses =  4  7 "},
@@ -32,44 +27,27 @@ TEST_F(SetupWindow, ListenerSearchListsEveryDeviceButTheBoard) {
   }
 }
 
-TEST_F(SetupWindow, ListenerSearchShowsItsWaitTextDuringTheSearch) {
+TEST_F(SetupWindow, ListenerSearchShowsItsWaitTextAndAFailureStopsWaiting) {
   auto& win = open();
-  QApplication::processEvents();
-  struct : QObject {
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-      return paints += e->type() == QEvent::Paint, false;
-    }
-  } counter;
-  win.txtResults2->viewport()->installEventFilter(&counter);
   QString shown;
   int paints = -1;
-  tap.during = [&](const std::string& event) {
-    if (event.starts_with("FindLstn")) shown = results(), paints = counter.paints;
-  };
+  watchResultsAt("FindLstn", shown, paints);
+  bus.failNext("FindLstn", bus::ECIC);
   click(win.cmdFindLstn);
   EXPECT_EQ(shown, "Please wait a moment");
   EXPECT_GE(paints, 1);
-}
-
-TEST_F(SetupWindow, AFailedListenerSearchIsReportedAndStopsWaiting) {
-  auto& win = open();
-  bus.failNext("FindLstn", bus::ECIC);
-  click(win.cmdFindLstn);
   EXPECT_EQ(tap.take(), (Lines{"FindLstn(0, 31)", "ibonl(0, 0)"}));
-  EXPECT_EQ(bytes(win.txtGPIBErr->text()),
-            "FindLstn Error   CMPL >iberr =  1 ECIC <Not CIC>ibcnt =  0");
+  EXPECT_EQ(bytes(win.txtGPIBErr->text()), report("FindLstn", "CMPL >iberr =  1 ECIC <Not CIC"));
   EXPECT_TRUE(win.txtGPIBErr->isVisible());
   EXPECT_EQ(results(), "");
+  tap.during = nullptr;
 }
 
-struct AddressRow {
-  const char* typed;
-  int address;  // -1: refused
-};
-
 TEST_F(SetupWindow, AddressEntriesTakeOnlyPrimaryAddresses) {
-  const AddressRow rows[] = {
+  const struct {
+    const char* typed;
+    int address;  // -1: refused
+  } rows[] = {
       {"30", 30},   {"31", -1},    {"-1", -1},   {"30.4", 30}, {"30.6", 31},
       {"", 0},      {"5", 5},      {"0.5", 0},   {"2.5", 2},   {"-0.4", -1},
       {"100", -1},  {"101", -1},   {"2905", -1}, {"3029", -1}, {"3030", -1},
@@ -78,22 +56,18 @@ TEST_F(SetupWindow, AddressEntriesTakeOnlyPrimaryAddresses) {
   auto& win = open();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.typed);
+    const bool taken = row.address >= 0;
     gpib.ConverterAddr = 4;
     win.cmdExit->setFocus();
     win.txtError->setText("old");
     win.txtError->setVisible(false);
     win.txtNewAddr->setText(row.typed);
     click(win.cmdSetAddr);
-    if (row.address >= 0) {
-      EXPECT_EQ(gpib.ConverterAddr, row.address);
-      EXPECT_EQ(tap.take(), Lines{sent("*ESE 64", row.address)});
-      EXPECT_EQ(win.txtError->text(), "");
-      EXPECT_FALSE(win.txtError->isVisible());
-    } else {
-      EXPECT_EQ(gpib.ConverterAddr, 4);
-      EXPECT_EQ(tap.take(), Lines{"beep"});
-      EXPECT_EQ(win.txtError->text(), "Invalid address value, retry ");
-      EXPECT_TRUE(win.txtError->isVisible());
+    EXPECT_EQ(gpib.ConverterAddr, taken ? row.address : 4);
+    EXPECT_EQ(tap.take(), taken ? Lines{sent("*ESE 64", row.address)} : Lines{"beep"});
+    EXPECT_EQ(win.txtError->text(), taken ? "" : "Invalid address value, retry ");
+    EXPECT_EQ(win.txtError->isVisible(), !taken);
+    if (!taken) {
       EXPECT_TRUE(win.txtNewAddr->hasFocus());
       EXPECT_EQ(win.txtNewAddr->selectedText(), row.typed);
       EXPECT_EQ(win.txtNewAddr->selectionStart(), 0);
@@ -103,45 +77,8 @@ TEST_F(SetupWindow, AddressEntriesTakeOnlyPrimaryAddresses) {
   }
 }
 
-TEST_F(SetupWindow, AFailedAddressChangeIsReportedButTheAddressStays) {
-  auto& win = open();
-  win.txtNewAddr->setText("9");
-  bus.failNext("Send", bus::ENOL);
-  click(win.cmdSetAddr);
-  EXPECT_EQ(tap.take(), (Lines{sent("*ESE 64", 9), "ibonl(0, 0)"}));
-  EXPECT_EQ(gpib.ConverterAddr, 9);
-  EXPECT_EQ(bytes(win.txtGPIBErr->text()),
-            "SendCmd Error   CMPL >iberr =  2 ENOL <No Listener>ibcnt =  0");
-  EXPECT_TRUE(win.txtGPIBErr->isVisible());
-}
-
-TEST_F(SetupWindow, SerialPollShowsTheStatusByteAndZeroWhenItFails) {
-  auto& win = open();
-  bus.statusByte = 64;
-  click(win.cmdSerialPoll);
-  EXPECT_EQ(tap.take(), Lines{"ReadStatusByte(0, 4)"});
-  EXPECT_EQ(results(), "Serial Poll Response=  64");
-  EXPECT_FALSE(win.txtGPIBErr->isVisible());
-
-  bus.failNext("ReadStatusByte", bus::EABO, bus::TIMO);
-  click(win.cmdSerialPoll);
-  EXPECT_EQ(tap.take(), (Lines{"ReadStatusByte(0, 4)", "ibonl(0, 0)"}));
-  EXPECT_EQ(results(), "Serial Poll Response=  0");
-  EXPECT_EQ(bytes(win.txtGPIBErr->text()),
-            "ReadStatusByte Error   CMPL >iberr =  6 EABO <Op. aborted>ibcnt =  0");
-  EXPECT_TRUE(win.txtGPIBErr->isVisible());
-}
-
-TEST(SetupAddress, AfterAChangeToFiveEveryCommandOfBothWindowsGoesThere) {
-  testing_support::TestBus bus;
-  bus::VirtualClock clock;
-  bus::SilentSound sound;
-  Tap tap;
-  bus::GPIB32 gpib{bus, clock, sound, &tap};
-  console::frmMain main{gpib};
-  for (const char* r : {"32\n", "255\n", "9600\n", "9600\n", "1\n", "1\n"}) bus.reply(r);
-  main.cmd488_2Cmds_Click();
-  setup::frm488_2Cmds& win = *main.setupWindow();
+TEST_F(OpenedFromMain, AfterAChangeToFiveEveryCommandOfBothWindowsGoesThere) {
+  auto& win = openFromMain();
   win.txtNewAddr->setText("5");
   win.cmdSetAddr->click();
   bus.reply("ORVANE\n");

@@ -30,41 +30,35 @@ class OnSimulator : public ::testing::Test {
 TEST_F(OnSimulator, ReadsAndSetsEveryStatusRegister) {
   ASSERT_EQ(gpib.ModelNumber, 5270);
   auto& win = openSetup();
-  EXPECT_EQ(win.txtSRE->text(), "32");
-  EXPECT_EQ(win.txtESE->text(), "255");
-  EXPECT_TRUE(win.opt9600->isChecked());
-  EXPECT_TRUE(win.optModeEna->isChecked());
-  EXPECT_FALSE(win.txtError->isVisible());
-  EXPECT_FALSE(win.txtGPIBErr->isVisible());
+  EXPECT_EQ(win.txtSRE->text() + " " + win.txtESE->text(), "32 255");
+  EXPECT_TRUE(win.opt9600->isChecked() && win.optModeEna->isChecked());
+  EXPECT_FALSE(win.txtError->isVisible() || win.txtGPIBErr->isVisible());
 
   win.txtESE->setText("16");
-  win.cmdSetESE->click();
   win.txtSRE->setText("48");
-  win.cmdSetSRE->click();
+  win.txtPSC->setText("0");
+  const std::pair<QPushButton*, QString> steps[] = {
+      {win.cmdSetESE, ""},
+      {win.cmdSetSRE, ""},
+      {win.cmdESE, "ESE = 16"},
+      {win.cmdSRE, "SRE = 48"},
+      {win.cmdSetPSC, "Device set to restore the saved SRE and ESE values at power turn-on"},
+      {win.cmdSav, "Current Configuration Saved"},
+      {win.cmdCLR, "Unit sent the *CLS command"},
+      {win.cmdESR, "ESR = 0"},
+  };
+  for (const auto& [button, shown] : steps) {
+    button->click();
+    EXPECT_EQ(results(), shown) << button->objectName().toStdString();
+  }
   EXPECT_EQ(sim.converter().ese(), 16);
   EXPECT_EQ(sim.converter().sre(), 48);
-  win.cmdESE->click();
-  EXPECT_EQ(results(), "ESE = 16");
-  win.cmdSRE->click();
-  EXPECT_EQ(results(), "SRE = 48");
-
-  win.txtPSC->setText("0");
-  win.cmdSetPSC->click();
   EXPECT_FALSE(sim.converter().powerOnClear());
-  EXPECT_EQ(results(), "Device set to restore the saved SRE and ESE values at power turn-on");
-  win.cmdSav->click();
-  EXPECT_EQ(results(), "Current Configuration Saved");
-
   win.cmdIDN->click();
   EXPECT_TRUE(results().startsWith("IDN = " + QString::fromStdString(sim.converter().identity()) +
                                    "\n     "));
-  win.cmdCLR->click();
-  EXPECT_EQ(results(), "Unit sent the *CLS command");
-  win.cmdESR->click();
-  EXPECT_EQ(results(), "ESR = 0");
   win.cmdSTB->click();
   EXPECT_TRUE(results().startsWith("STB = "));
-
   win.cmdRST->click();
   EXPECT_EQ(results(), "Unit Reset\r\nBaud Rate = 9600\r\nRS-485 Mode Enabled");
   win.optModeDis->click();
@@ -109,10 +103,8 @@ TEST_F(OnSimulator, FindsTheListenersPollsAndMovesToAnotherAddressAndBack) {
   EXPECT_TRUE(results().startsWith("Serial Poll Response=  "));
   EXPECT_FALSE(win.txtGPIBErr->isVisible());
 
-  const QString converterIdn = [&] {
-    win.cmdIDN->click();
-    return results();
-  }();
+  win.cmdIDN->click();
+  const QString converterIdn = results();
   win.txtNewAddr->setText("7");
   win.cmdSetAddr->click();
   EXPECT_EQ(gpib.ConverterAddr, 7);
