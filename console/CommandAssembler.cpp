@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "AssemblerLine.h"
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
@@ -45,18 +46,11 @@ void frmMain::cmdSend_Click() {
   auto& g = gpib_;
   const auto board = g.BoardIndex;
   const auto addr = g.ConverterAddr;
-  const double reg = bus::numericValue(ui::toBytes(txtReg->text()));
   txtResults->clear();
-  const auto regSingle = bus::toSingle(reg);
-  if (!regSingle)
-    return refuse("Register number out of range for a single-precision number: nothing sent");
-  const std::string data = ui::toBytes(txtOutput->text());
-  if (data.find_first_of("\r\n") != std::string::npos)
-    return refuse("The data field holds a line break, which would split the command line: "
-                  "nothing sent");
-
-  const std::string line = Cmd + " " + bus::numberText(*regSingle) + ", " + (data.empty() ? "1" : data);
-  g.Send_msg(board, addr, line, 1);
+  const AssembledLine assembled =
+      assemblerLine(Cmd, ui::toBytes(txtReg->text()), ui::toBytes(txtOutput->text()));
+  if (assembled.refusal) return refuse(QString::fromLatin1(assembled.refusal));
+  g.Send_msg(board, addr, assembled.line, 1);
   bus::busErrorDisplay(g, bus::kReadStatusByteError, *this);
   if (Cmd == "R") {
     g.Delay(0.1);
