@@ -22,16 +22,32 @@ using Lines = std::vector<std::string>;
 inline std::string sent(const std::string& line) { return "Send(0, 4, \"" + line + "\", NLend)"; }
 inline const std::string kRecv = "Receive(0, 4, 256, STOPend)";
 inline const std::string kAskError = sent("E?");
-
-// The writes that set the controller's outputs up before every selection.
-inline Lines preparatoryWrites() {
-  return {sent("W  700, 1"), sent("W  717, 2"), sent("W  500, 0"), sent("W  550, 0"),
-          sent("W  507, 2")};
+// A register write with its value as number text, e.g. W(4011, " .5"); whole numbers as numbers.
+inline std::string W(int reg, const std::string& text) {
+  return sent("W  " + std::to_string(reg) + "," + text);
+}
+inline std::string W(int reg, int value) {
+  return W(reg, (value < 0 ? "" : " ") + std::to_string(value));
 }
 
 inline Lines operator+(Lines a, const Lines& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// The writes that set the controller's outputs up before every selection.
+inline const Lines kPreparatory = {W(700, 1), W(717, 2), W(500, 0), W(550, 0), W(507, 2)};
+inline const Lines kAsked = {kAskError, kRecv};  // the "E?" check
+inline const Lines kSettled = Lines{"pause 0.5"} + kAsked;
+inline const Lines kCompleted = {W(25, 0)};
+// InsertStep and the type code of a new step.
+inline Lines inserted(int step, int type) { return {W(4001, step), W(4002, 2), W(4003, type)}; }
+// Set Time and Set Temp with their values as number text.
+inline Lines timeSet(const std::string& hh, const std::string& mm, const std::string& ss) {
+  return Lines{W(4009, hh), W(4010, mm), W(4011, ss), W(4046, 0), W(4048, 0)} + kSettled;
+}
+inline Lines tempSet(const std::string& temp) {
+  return Lines{W(4044, temp), W(4046, 0)} + kSettled;
 }
 
 // The profile generator on the scripted test bus, shown (so that visibility is what the
@@ -44,19 +60,28 @@ class ProfileTest : public ::testing::Test {
   }
 
   QWidget* control(const QString& name) const {
-    QWidget* found = window.control(name);
+    QWidget* found = current->control(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
     return found;
   }
   bool shown(const QString& name) const { return control(name)->isVisible(); }
   bool enabled(const QString& name) const { return control(name)->isEnabled(); }
   QString text(const QString& name) const { return ui::textOf(control(name)); }
-  bool selected(int index) const { return window.optStep[index]->isChecked(); }
+  bool selected(int index) const { return current->optStep[index]->isChecked(); }
+  // The names among `names` whose controls are shown, separated by blanks.
+  std::string visible(std::initializer_list<const char*> names) const {
+    std::string list;
+    for (const char* name : names)
+      if (shown(name)) list += (list.empty() ? "" : " ") + std::string(name);
+    return list;
+  }
+  // The three time boxes, separated by blanks.
+  QString times() const { return text("txtHH") + " " + text("txtMM") + " " + text("txtSS"); }
 
   void type(const QString& box, const QString& text) { ui::setTextOf(control(box), text); }
   // A press as the operator makes it: nothing happens when the button is disabled.
   void press(const QString& button) { qobject_cast<QAbstractButton*>(control(button))->click(); }
-  void choose(int index) { window.optStep[index]->click(); }
+  void choose(int index) { current->optStep[index]->click(); }
 
   // Selects `profile` with the controller confirming it and reporting no error, and forgets
   // the traffic.
@@ -87,6 +112,7 @@ class ProfileTest : public ::testing::Test {
   bus::Recorder rec;
   bus::GPIB32 gpib{bus, clock, sound, &rec};
   profile::frmCProfile window{gpib};
+  profile::frmCProfile* current = &window;  // the window the helpers act on
 };
 
 }  // namespace profile_tests

@@ -73,11 +73,10 @@ TEST_F(ProfileTest, EveryControlSitsInItsContainerWithItsCaption) {
 }
 
 TEST_F(ProfileTest, StartsAwaitingASelectionWithoutTouchingTheBus) {
-  struct Row {
+  const struct {
     const char* name;
     bool shown, enabled;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"txtResults", false, true},   {"frmGenProfile", true, false}, {"frmStepType", true, false},
       {"frmStep", true, false},      {"txtStepNum", true, false},    {"optStep(0)", true, false},
       {"optStep(1)", true, false},   {"optStep(2)", true, false},    {"optStep(3)", true, false},
@@ -99,98 +98,88 @@ TEST_F(ProfileTest, StartsAwaitingASelectionWithoutTouchingTheBus) {
   window.frmGenProfile->setEnabled(true);
   window.frmStepType->setEnabled(true);
   for (auto* option : window.optStep) EXPECT_FALSE(option->isEnabled());
-  EXPECT_EQ(window.NL, "\r\n");
   EXPECT_TRUE(rec.events().empty());
 }
 
-struct RefusalRow {
-  QString entry;
-  QString message;
-};
-
 TEST_F(ProfileTest, RefusedEntriesStopAfterThePreparatoryWritesWithAVisibleMessage) {
-  const RefusalRow rows[] = {
-      {"256", "Improper Profile entry, redo"},
-      {"", "Improper Profile entry, redo"},
-      {"1e39", "Improper Profile entry, redo"},
+  const QString improper = "Improper Profile entry, redo";
+  const std::pair<QString, QString> rows[] = {
+      {"256", improper},
+      {"", improper},
+      {"1e39", improper},
       {"-1e39", "Profile number out of range for a single-precision number, redo"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.entry.toStdString());
+  for (const auto& [entry, message] : rows) {
+    SCOPED_TRACE(entry.toStdString());
     window.Step = 4;
     type("txtStepNum", " 4");
-    type("txtProfile", row.entry);
+    type("txtProfile", entry);
     press("cmdSetProfile");
-    EXPECT_EQ(rec.take(), preparatoryWrites() + Lines{"beep"});
-    EXPECT_EQ(text("txtResults"), row.message);
-    EXPECT_TRUE(shown("txtResults"));
+    EXPECT_EQ(rec.take(), kPreparatory + Lines{"beep"});
+    EXPECT_EQ(text("txtResults"), message);
     EXPECT_EQ(window.Step, 0);
     EXPECT_EQ(text("txtStepNum"), "");
+    EXPECT_EQ(visible({"txtResults", "lblProfile"}), "txtResults lblProfile");
     EXPECT_FALSE(enabled("frmGenProfile"));
-    EXPECT_TRUE(shown("lblProfile"));
   }
 }
-
-struct SelectionRow {
-  QString entry;
-  std::vector<std::string> replies;  // to «R  4000, 1», then to "E?"
-  std::string selectLine;            // the 4000 write
-  bool asksError;
-  QString results;
-  bool resultsShown;
-  bool unlocked;
-};
 
 TEST_F(ProfileTest, SelectionReadsTheProfileBackThenAsksForTheModbusError) {
   const QString notAvailable = "Selected profile not available, F4 reports profile# ";
   const QString deleteThem = "\r\nReturn to Main Form and delete profiles";
-  const SelectionRow rows[] = {
-      {"3", {"3\n", "0\n"}, "W  4000, 3", true, "", false, true},
-      {"3", {"7\n"}, "W  4000, 3", false, notAvailable + " 7" + deleteThem, true, false},
+  using R = std::vector<std::string>;  // the replies to «R  4000, 1», then to "E?"
+  const struct {
+    QString entry;
+    R replies;
+    std::string selectLine;  // the 4000 write
+    bool asksError;
+    QString results;  // shown when not empty; the editor is unlocked when empty
+  } rows[] = {
+      {"3", R{"3\n", "0\n"}, "W  4000, 3", true, ""},
+      {"3", R{"7\n"}, "W  4000, 3", false, notAvailable + " 7" + deleteThem},
       // No answer reads as profile 0: a refusal for 3, a confirmation for 0.
-      {"3", {}, "W  4000, 3", false, notAvailable + " 0" + deleteThem, true, false},
-      {"0", {"", "0\n"}, "W  4000, 0", true, "", false, true},
-      {"-2", {"-2\n", "0\n"}, "W  4000,-2", true, "", false, true},
-      {"2.5", {"  2.5  \n", "0\n"}, "W  4000, 2.5", true, "", false, true},
-      {"abc", {"0\n", "0\n"}, "W  4000, 0", true, "", false, true},
-      {"255", {"1e39\n"}, "W  4000, 255", false, notAvailable + " 1E+39" + deleteThem, true, false},
-      {"3", {"3\n", "5\n"}, "W  4000, 3", true, "Modbus Error 5", true, false},
-      {"3", {"3\n", "11\r\n"}, "W  4000, 3", true, "Modbus Error 11\r", true, false},
+      {"3", R{}, "W  4000, 3", false, notAvailable + " 0" + deleteThem},
+      {"0", R{"", "0\n"}, "W  4000, 0", true, ""},
+      {"-2", R{"-2\n", "0\n"}, "W  4000,-2", true, ""},
+      {"2.5", R{"  2.5  \n", "0\n"}, "W  4000, 2.5", true, ""},
+      {"abc", R{"0\n", "0\n"}, "W  4000, 0", true, ""},
+      {"255", R{"1e39\n"}, "W  4000, 255", false, notAvailable + " 1E+39" + deleteThem},
+      {"3", R{"3\n", "5\n"}, "W  4000, 3", true, "Modbus Error 5"},
+      {"3", R{"3\n", "11\r\n"}, "W  4000, 3", true, "Modbus Error 11\r"},
       // The last character goes whatever it is; with nothing left nothing more is cut.
-      {"3", {"3\n", "5"}, "W  4000, 3", true, "Modbus Error ", true, false},
-      {"3", {"3\n", ""}, "W  4000, 3", true, "", false, true},
+      {"3", R{"3\n", "5"}, "W  4000, 3", true, "Modbus Error "},
+      {"3", R{"3\n", ""}, "W  4000, 3", true, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.entry.toStdString() + " / " + row.results.toStdString());
+    const bool unlocked = row.results.isEmpty();
     profile::frmCProfile fresh(gpib);
     fresh.show();
-    qobject_cast<QLineEdit*>(fresh.control("txtProfile"))->setText(row.entry);
+    current = &fresh;
+    type("txtProfile", row.entry);
     for (const auto& reply : row.replies) bus.reply(reply);
     rec.clear();
-    qobject_cast<QPushButton*>(fresh.control("cmdSetProfile"))->click();
-
-    Lines expected = preparatoryWrites() + Lines{sent(row.selectLine), sent("W  4002, 1"),
-                                                 sent("R  4000, 1"), "pause 0.4", kRecv};
-    if (row.asksError) expected = expected + Lines{kAskError, kRecv};
-    if (!row.unlocked) expected.push_back("beep");
-    EXPECT_EQ(rec.take(), expected);
+    press("cmdSetProfile");
+    const Lines readBack = {sent(row.selectLine), W(4002, 1), sent("R  4000, 1"), "pause 0.4",
+                            kRecv};
+    EXPECT_EQ(rec.take(), (kPreparatory + readBack + (row.asksError ? kAsked : Lines{}) +
+                           (unlocked ? Lines{} : Lines{"beep"})));
     EXPECT_EQ(bus.pendingReplies(), 0u);
-    EXPECT_EQ(ui::textOf(fresh.control("txtResults")), row.results);
-    EXPECT_EQ(fresh.control("txtResults")->isVisible(), row.resultsShown);
+    EXPECT_EQ(text("txtResults"), row.results);
+    EXPECT_EQ(shown("txtResults"), !unlocked);
     EXPECT_EQ(fresh.Profile_num, bus::numericValue(row.entry.toStdString()));
     // The prompt goes once the controller has confirmed the profile, even on a Modbus error.
-    EXPECT_EQ(fresh.control("lblProfile")->isVisible(), !row.asksError);
+    EXPECT_EQ(shown("lblProfile"), !row.asksError);
     for (const char* name : {"frmGenProfile", "frmStepType", "frmStep", "txtStepNum", "optStep(0)",
                              "optStep(1)", "optStep(4)"})
-      EXPECT_EQ(fresh.control(name)->isEnabled(), row.unlocked) << name;
+      EXPECT_EQ(enabled(name), unlocked) << name;
     // Ramp and Soak wait for the first completed step.
-    EXPECT_FALSE(fresh.control("optStep(2)")->isEnabled());
-    EXPECT_FALSE(fresh.control("optStep(3)")->isEnabled());
-    EXPECT_EQ(fresh.control("lblStep")->isVisible(), row.unlocked);
-    if (row.unlocked) {
-      EXPECT_EQ(ui::textOf(fresh.control("lblStep")),
-                "Select AutoStart or Time to start the profile");
+    EXPECT_FALSE(enabled("optStep(2)") || enabled("optStep(3)"));
+    if (unlocked) {
+      EXPECT_EQ(text("lblStep"), "Select AutoStart or Time to start the profile");
     }
+    EXPECT_EQ(shown("lblStep"), unlocked);
+    current = &window;
   }
 }
 
@@ -215,15 +204,13 @@ TEST_F(ProfileTest, ANewSelectionRestartsTheStepsButLeavesTheEditorAsItWas) {
   EXPECT_EQ(window.Step, 0);
   EXPECT_EQ(window.Profile_num, 4.0f);
   EXPECT_EQ(text("txtStepNum"), "");
-  EXPECT_TRUE(shown("lblDone"));
   EXPECT_TRUE(selected(4));
-  for (const char* name : {"txtHH", "txtMM", "txtSS", "txtTemp", "cmdSetTemp", "cmdSetTime"})
-    EXPECT_TRUE(shown(name)) << name;
+  EXPECT_EQ(visible({"lblDone", "txtHH", "txtMM", "txtSS", "txtTemp", "cmdSetTemp", "cmdSetTime"}),
+            "lblDone txtHH txtMM txtSS txtTemp cmdSetTemp cmdSetTime");
   EXPECT_EQ(text("lblStep"), "Select AutoStart or Time to start the profile");
   // The next step of the new profile is number 1 again.
   choose(1);
-  EXPECT_EQ(rec.take(), (Lines{sent("W  4001, 1"), sent("W  4002, 2"), sent("W  4003, 1"),
-                               sent("W  4012, 0")}));
+  EXPECT_EQ(rec.take(), inserted(1, 1) + Lines{W(4012, 0)});
 }
 
 TEST_F(ProfileTest, ReturnOnlyHidesAndTheWindowComesBackAsItWasLeft) {
@@ -232,25 +219,20 @@ TEST_F(ProfileTest, ReturnOnlyHidesAndTheWindowComesBackAsItWasLeft) {
   choose(0);
   type("txtMM", "05");
   rec.clear();
-
   for (int way = 0; way < 3; ++way) {
     SCOPED_TRACE(way);
     if (way == 0) press("cmdReturn");
     if (way == 1) window.close();
     if (way == 2) QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(rec.take(), (Lines{"hide frmCProfile"}));
-
+    EXPECT_EQ(rec.take(), Lines{"hide frmCProfile"});
     ui::showModal(&window);
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(text("txtProfile"), "3");
-    EXPECT_EQ(text("txtMM"), "05");
-    EXPECT_EQ(text("txtStepNum"), "1");
+    EXPECT_EQ(text("txtProfile") + text("txtMM") + text("txtStepNum"), "3051");
     EXPECT_EQ(window.Step, 1);
     EXPECT_EQ(window.StepEnd, "Time");
     EXPECT_TRUE(selected(0));
-    EXPECT_FALSE(shown("lblProfile"));
-    EXPECT_TRUE(shown("cmdSetTime"));
+    EXPECT_EQ(visible({"lblProfile", "cmdSetTime"}), "cmdSetTime");
     EXPECT_TRUE(enabled("frmGenProfile"));
     EXPECT_TRUE(rec.events().empty());
   }

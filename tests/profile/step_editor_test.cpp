@@ -23,6 +23,7 @@ TEST_F(ProfileTest, TwoStepProfileGoesOnTheWireExactly) {
   bus.reply("0\n");
   choose(4);
 
+  // Written out in full: the reference sequence of the two-step profile.
   EXPECT_EQ(rec.take(), (Lines{sent("W  4001, 1"),
                                sent("W  4002, 2"),
                                sent("W  4003, 1"),
@@ -56,109 +57,65 @@ TEST_F(ProfileTest, TwoStepProfileGoesOnTheWireExactly) {
   EXPECT_EQ(rec.beeps(), 0);
 }
 
-struct ChoiceRow {
-  int index;
-  Lines wire;  // after the common insertion of step 2
-  QString prompt, stepNumber;
-  std::string stepEnd;
-  QString presets[3];
-  QString timeCaption;
-  // txtHH, txtMM, txtSS, lblHHMMSS, lblSetTime, cmdSetTime, lblDone
-  bool shows[7];
-};
-
 TEST_F(ProfileTest, EachStepTypeInsertsItsStepWritesItsCodeAndAsksForItsValues) {
-  const ChoiceRow rows[] = {
-      {0,
-       {sent("W  4003, 0"), sent("W  4004, 1"), sent("W  4008, 0"), "pause 0.4", kAskError, kRecv},
-       "Sets time of day to start profile",
-       "2",
-       "Time",
-       {"00", "00", "01"},
-       "Enter Start Time",
-       {true, true, true, true, true, true, false}},
-      {1,
-       {sent("W  4003, 1"), sent("W  4012, 0")},
-       "Sets Time and End Point",
-       " 2",
-       "Temp",
-       {"00", "00", "10"},
-       "Enter Pause or Ramp Time",
-       {true, true, true, true, true, true, false}},
-      {2,
-       {sent("W  4003, 2"), sent("W  4012, 0")},
-       "Sets Ramp Rate and End Point",
-       " 2",
-       "Temp",
-       {"00", "00", "01"},
-       "Set rate in degrees/minute *10",
-       {false, false, true, false, true, true, false}},
-      {3,
-       {sent("W  4003, 3"), sent("W  4012, 0"), sent("W  4046, 0")},
-       "Sets Soak Time",
-       " 2",
-       "Time",
-       {"00", "00", "01"},
-       "Set Soak Time ",
-       {true, true, true, true, true, true, false}},
+  const std::string all = "txtHH txtMM txtSS lblHHMMSS lblSetTime cmdSetTime";
+  const Lines autoStart = {W(4003, 0), W(4004, 1), W(4008, 0), "pause 0.4"};
+  const struct {
+    Lines wire;  // after the common insertion of step 2
+    QString prompt, stepNumber;
+    std::string stepEnd;
+    QString presets, timeCaption;
+    std::string shown;
+  } rows[] = {
+      {autoStart + kAsked, "Sets time of day to start profile", "2", "Time", "00 00 01",
+       "Enter Start Time", all},
+      {Lines{W(4003, 1), W(4012, 0)}, "Sets Time and End Point", " 2", "Temp", "00 00 10",
+       "Enter Pause or Ramp Time", all},
+      {Lines{W(4003, 2), W(4012, 0)}, "Sets Ramp Rate and End Point", " 2", "Temp", "00 00 01",
+       "Set rate in degrees/minute *10", "txtSS lblSetTime cmdSetTime"},
+      {Lines{W(4003, 3), W(4012, 0), W(4046, 0)}, "Sets Soak Time", " 2", "Time", "00 00 01",
+       "Set Soak Time ", all},
       // End leaves the boxes as they were: here the leftovers of the completed first step.
-      {4,
-       {sent("W  4003, 5"), kAskError, kRecv, sent("W  4060, 2"), sent("W  25, 0")},
-       "Ends Profile",
-       " 2",
-       "Time",
-       {"x", "y", "z"},
-       "Enter Start Time",
-       {false, false, false, false, false, false, true}},
+      {Lines{W(4003, 5)} + kAsked + Lines{W(4060, 2)} + kCompleted, "Ends Profile", " 2", "Time",
+       "x y z", "Enter Start Time", "lblDone"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.index);
+  for (int index = 0; index < 5; ++index) {
+    SCOPED_TRACE(index);
+    const auto& row = rows[index];
     selectProfile("3");
     completeAutoStart();
-    type("txtHH", "x");
-    type("txtMM", "y");
-    type("txtSS", "z");
+    type("txtHH", "x"), type("txtMM", "y"), type("txtSS", "z");
     type("txtResults", "old");
     window.txtResults->setVisible(true);
-    // Only AutoStart Time and End ask for the error register.
-    if (row.index == 0 || row.index == 4) bus.reply("0\n");
-    choose(row.index);
-    EXPECT_EQ(rec.take(), (Lines{sent("W  4001, 2"), sent("W  4002, 2")} + row.wire));
+    if (index == 0 || index == 4) bus.reply("0\n");  // only these two ask for the error register
+    choose(index);
+    EXPECT_EQ(rec.take(), (Lines{W(4001, 2), W(4002, 2)} + row.wire));
     EXPECT_EQ(window.Step, 2);
     EXPECT_EQ(text("lblStep"), row.prompt);
     EXPECT_EQ(text("txtStepNum"), row.stepNumber);
     EXPECT_EQ(window.StepEnd, row.stepEnd);
-    EXPECT_EQ(text("txtHH"), row.presets[0]);
-    EXPECT_EQ(text("txtMM"), row.presets[1]);
-    EXPECT_EQ(text("txtSS"), row.presets[2]);
+    EXPECT_EQ(times(), row.presets);
     EXPECT_EQ(text("lblSetTime"), row.timeCaption);
-    const char* names[] = {"txtHH",      "txtMM",      "txtSS",  "lblHHMMSS",
-                           "lblSetTime", "cmdSetTime", "lblDone"};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(shown(names[i]), row.shows[i]) << names[i];
-    EXPECT_FALSE(shown("txtResults"));
-    EXPECT_FALSE(shown("txtTemp"));
-    EXPECT_FALSE(shown("lblTemp"));
-    EXPECT_TRUE(selected(row.index));
+    EXPECT_EQ(visible({"txtHH", "txtMM", "txtSS", "lblHHMMSS", "lblSetTime", "cmdSetTime",
+                       "lblDone", "txtResults", "txtTemp", "lblTemp"}),
+              row.shown);
+    EXPECT_TRUE(selected(index));
     EXPECT_EQ(rec.beeps(), 0);
     EXPECT_EQ(bus.pendingReplies(), 0u);
     // Starts the next row on a fresh selection: the finished step type must be free again.
-    window.optStep[row.index]->deselect();
+    window.optStep[index]->deselect();
   }
 }
 
 TEST_F(ProfileTest, FirstStepAfterASelectionIsNumberOne) {
-  struct Row {
-    int index;
-    QString shownAs;
-  };
-  for (const Row& row : {Row{0, "1"}, Row{1, " 1"}, Row{4, " 1"}}) {
-    SCOPED_TRACE(row.index);
+  for (const auto& [index, shownAs] : {std::pair{0, "1"}, {1, " 1"}, {4, " 1"}}) {
+    SCOPED_TRACE(index);
     selectProfile("3");
-    if (row.index != 1) bus.reply("0\n");
-    choose(row.index);
-    EXPECT_EQ(rec.take().at(0), sent("W  4001, 1"));
-    EXPECT_EQ(text("txtStepNum"), row.shownAs);
-    window.optStep[row.index]->deselect();
+    if (index != 1) bus.reply("0\n");
+    choose(index);
+    EXPECT_EQ(rec.take().at(0), W(4001, 1));
+    EXPECT_EQ(text("txtStepNum"), shownAs);
+    window.optStep[index]->deselect();
   }
 }
 
@@ -167,19 +124,17 @@ TEST_F(ProfileTest, AutoStartRefusedByTheControllerGivesItsStepNumberBack) {
   bus.reply("4\n");
   choose(0);
   EXPECT_EQ(rec.take(),
-            (Lines{sent("W  4001, 1"), sent("W  4002, 2"), sent("W  4003, 0"), sent("W  4004, 1"),
-                   sent("W  4008, 0"), "pause 0.4", kAskError, kRecv, "beep"}));
+            (inserted(1, 0) + Lines{W(4004, 1), W(4008, 0), "pause 0.4"} + kAsked + Lines{"beep"}));
   EXPECT_EQ(text("txtResults"), "Modbus Error 4");
   EXPECT_TRUE(shown("txtResults"));
   EXPECT_EQ(window.Step, 0);
   EXPECT_FALSE(selected(0));
-  for (const char* name : {"txtHH", "txtMM", "txtSS", "lblSetTime", "cmdSetTime", "lblHHMMSS"})
-    EXPECT_FALSE(shown(name)) << name;
+  EXPECT_EQ(visible({"txtHH", "txtMM", "txtSS", "lblSetTime", "cmdSetTime", "lblHHMMSS"}), "");
 
   // The same number is used again, and choosing a type hides the old message.
   bus.reply("0\n");
   choose(0);
-  EXPECT_EQ(rec.take().at(0), sent("W  4001, 1"));
+  EXPECT_EQ(rec.take().at(0), W(4001, 1));
   EXPECT_EQ(window.Step, 1);
   EXPECT_FALSE(shown("txtResults"));
   EXPECT_TRUE(shown("txtHH"));
@@ -193,45 +148,35 @@ TEST_F(ProfileTest, RampRateOf25IsWrittenAsTypedAndTheTemperatureFollows) {
   type("txtSS", "25");
   bus.reply("0\n");
   press("cmdSetTime");
-  EXPECT_EQ(rec.take(),
-            (Lines{sent("W  4009, 0"), sent("W  4010, 0"), sent("W  4011, 25"), sent("W  4046, 0"),
-                   sent("W  4048, 0"), "pause 0.5", kAskError, kRecv}));
-  EXPECT_TRUE(shown("txtTemp"));
-  EXPECT_TRUE(shown("cmdSetTemp"));
-  EXPECT_TRUE(shown("lblTemp"));
+  EXPECT_EQ(rec.take(), timeSet(" 0", " 0", " 25"));
+  EXPECT_EQ(visible({"txtTemp", "cmdSetTemp", "lblTemp", "txtSS"}),
+            "txtTemp cmdSetTemp lblTemp txtSS");
   EXPECT_EQ(window.focusWidget(), control("txtTemp"));
   // The step is not complete before its end temperature.
-  EXPECT_TRUE(shown("txtSS"));
   EXPECT_TRUE(selected(2));
   EXPECT_EQ(text("lblStep"), "Sets Ramp Rate and End Point");
 
   type("txtTemp", "150.5");
   bus.reply("0\n");
   press("cmdSetTemp");
-  EXPECT_EQ(rec.take(), (Lines{sent("W  4044, 150.5"), sent("W  4046, 0"), "pause 0.5", kAskError,
-                               kRecv, sent("W  25, 0")}));
-  for (const char* name : {"txtHH", "txtMM", "txtSS", "lblSetTime", "lblHHMMSS", "cmdSetTime",
-                           "txtTemp", "cmdSetTemp", "lblTemp"})
-    EXPECT_FALSE(shown(name)) << name;
+  EXPECT_EQ(rec.take(), tempSet(" 150.5") + kCompleted);
+  EXPECT_EQ(visible({"txtHH", "txtMM", "txtSS", "lblSetTime", "lblHHMMSS", "cmdSetTime", "txtTemp",
+                     "cmdSetTemp", "lblTemp"}),
+            "");
   EXPECT_EQ(text("lblStep"), "Select Step Type");
   EXPECT_FALSE(selected(2));
 }
 
-struct TimeEntryRow {
-  QString hh, mm, ss;
-  Lines writes;
-};
-
 TEST_F(ProfileTest, TimeEntriesAreWrittenAsTheirNumericValueWithoutChecks) {
-  const TimeEntryRow rows[] = {
-      {"00", "", "00", {sent("W  4009, 0"), sent("W  4010, 0"), sent("W  4011, 0")}},
-      {"01", "75", "10", {sent("W  4009, 1"), sent("W  4010, 75"), sent("W  4011, 10")}},
-      {"  7", "abc", "-3", {sent("W  4009, 7"), sent("W  4010, 0"), sent("W  4011,-3")}},
-      {"1.5", "12x", ".5", {sent("W  4009, 1.5"), sent("W  4010, 12"), sent("W  4011, .5")}},
-      {"100000",
-       "&H1F",
-       "1e3",
-       {sent("W  4009, 100000"), sent("W  4010, 31"), sent("W  4011, 1000")}},
+  const struct {
+    QString hh, mm, ss;
+    std::string hhSent, mmSent, ssSent;
+  } rows[] = {
+      {"00", "", "00", " 0", " 0", " 0"},
+      {"01", "75", "10", " 1", " 75", " 10"},
+      {"  7", "abc", "-3", " 7", " 0", "-3"},
+      {"1.5", "12x", ".5", " 1.5", " 12", " .5"},
+      {"100000", "&H1F", "1e3", " 100000", " 31", " 1000"},
   };
   selectProfile("3");
   bus.reply("0\n");
@@ -239,42 +184,28 @@ TEST_F(ProfileTest, TimeEntriesAreWrittenAsTheirNumericValueWithoutChecks) {
   for (const auto& row : rows) {
     SCOPED_TRACE((row.hh + "/" + row.mm + "/" + row.ss).toStdString());
     rec.clear();
-    type("txtHH", row.hh);
-    type("txtMM", row.mm);
-    type("txtSS", row.ss);
+    type("txtHH", row.hh), type("txtMM", row.mm), type("txtSS", row.ss);
     bus.reply("0\n");
     press("cmdSetTime");
-    EXPECT_EQ(rec.take(), (row.writes + Lines{sent("W  4046, 0"), sent("W  4048, 0"), "pause 0.5",
-                                              kAskError, kRecv}));
+    EXPECT_EQ(rec.take(), timeSet(row.hhSent, row.mmSent, row.ssSent));
     EXPECT_TRUE(shown("txtTemp"));
   }
 }
 
 TEST_F(ProfileTest, EntriesBeyondASingleAreRefusedAndNothingIsSent) {
-  struct Row {
-    const char* box;
-    const char* button;
-    QString message;
-  };
-  const Row rows[] = {
-      {"txtHH", "cmdSetTime", "HH entry out of range for a single-precision number: nothing sent"},
-      {"txtMM", "cmdSetTime", "MM entry out of range for a single-precision number: nothing sent"},
-      {"txtSS", "cmdSetTime", "SS entry out of range for a single-precision number: nothing sent"},
-      {"txtTemp", "cmdSetTemp",
-       "Temp entry out of range for a single-precision number: nothing sent"},
-  };
   selectProfile("3");
   choose(1);
   bus.reply("0\n");
   press("cmdSetTime");  // shows the temperature box
   rec.clear();
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.box);
-    for (const char* box : {"txtHH", "txtMM", "txtSS", "txtTemp"}) type(box, "1");
-    type(row.box, "-4e38");
-    press(row.button);
+  for (const char* box : {"txtHH", "txtMM", "txtSS", "txtTemp"}) {
+    SCOPED_TRACE(box);
+    for (const char* each : {"txtHH", "txtMM", "txtSS", "txtTemp"}) type(each, "1");
+    type(box, "-4e38");
+    press(box == std::string("txtTemp") ? "cmdSetTemp" : "cmdSetTime");
     EXPECT_EQ(rec.take(), Lines{"beep"});
-    EXPECT_EQ(text("txtResults"), row.message);
+    EXPECT_EQ(text("txtResults"),
+              QString(box + 3) + " entry out of range for a single-precision number: nothing sent");
     EXPECT_TRUE(shown("txtResults"));
     EXPECT_TRUE(shown("txtTemp"));
     EXPECT_TRUE(selected(1));
@@ -282,14 +213,12 @@ TEST_F(ProfileTest, EntriesBeyondASingleAreRefusedAndNothingIsSent) {
   EXPECT_EQ(window.Step, 1);
 }
 
-struct SetErrorRow {
-  const char* button;
-  std::string reply;
-  QString results;
-};
-
 TEST_F(ProfileTest, ModbusErrorAfterASetLeavesTheEntryForARetry) {
-  const SetErrorRow rows[] = {
+  const struct {
+    const char* button;
+    std::string reply;
+    QString results;
+  } rows[] = {
       {"cmdSetTime", "3\n", "Modbus Error 3"},
       {"cmdSetTime", "-1", "Modbus Error -"},
       {"cmdSetTemp", "12\n", "Modbus Error 12"},
@@ -297,22 +226,16 @@ TEST_F(ProfileTest, ModbusErrorAfterASetLeavesTheEntryForARetry) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.button) + " " + row.reply);
+    const bool time = std::string(row.button) == "cmdSetTime";
     selectProfile("3");
     choose(1);
-    if (std::string(row.button) == "cmdSetTemp") {
-      bus.reply("0\n");
-      press("cmdSetTime");
-    }
+    if (!time) bus.reply("0\n"), press("cmdSetTime");
     type("txtHH", "02");
     type("txtTemp", "90");
     rec.clear();
     bus.reply(row.reply);
     press(row.button);
-    const Lines writes = std::string(row.button) == "cmdSetTime"
-                             ? Lines{sent("W  4009, 2"), sent("W  4010, 0"), sent("W  4011, 10"),
-                                     sent("W  4046, 0"), sent("W  4048, 0")}
-                             : Lines{sent("W  4044, 90"), sent("W  4046, 0")};
-    EXPECT_EQ(rec.take(), (writes + Lines{"pause 0.5", kAskError, kRecv, "beep"}));
+    EXPECT_EQ(rec.take(), (time ? timeSet(" 2", " 0", " 10") : tempSet(" 90")) + Lines{"beep"});
     EXPECT_EQ(text("txtResults"), row.results);
     EXPECT_TRUE(shown("txtResults"));
     EXPECT_EQ(text("txtHH"), "02");
@@ -325,8 +248,7 @@ TEST_F(ProfileTest, ModbusErrorAfterASetLeavesTheEntryForARetry) {
     press(row.button);
     EXPECT_FALSE(shown("txtResults"));
     // Set Time of a Time step leads on to the temperature; Set Temp completes the step.
-    EXPECT_EQ(rec.take().back(),
-              std::string(row.button) == "cmdSetTime" ? kRecv : sent("W  25, 0"));
+    EXPECT_EQ(rec.take().back(), time ? kRecv : W(25, 0));
     window.optStep[1]->deselect();
   }
 }
@@ -344,11 +266,8 @@ TEST_F(ProfileTest, SetTempWhileTheStepEndsWithItsTimeOnlyWritesAndAsks) {
   type("txtTemp", "80");
   bus.reply("0\n");
   press("cmdSetTemp");
-  EXPECT_EQ(rec.take(),
-            (Lines{sent("W  4044, 80"), sent("W  4046, 0"), "pause 0.5", kAskError, kRecv}));
-  EXPECT_TRUE(shown("txtTemp"));
-  EXPECT_TRUE(shown("cmdSetTemp"));
-  EXPECT_TRUE(shown("txtHH"));
+  EXPECT_EQ(rec.take(), tempSet(" 80"));
+  EXPECT_EQ(visible({"txtTemp", "cmdSetTemp", "txtHH"}), "txtTemp cmdSetTemp txtHH");
   EXPECT_TRUE(selected(3));
   EXPECT_EQ(text("lblStep"), "Sets Soak Time");
   EXPECT_EQ(window.Step, 3);
@@ -364,13 +283,10 @@ TEST_F(ProfileTest, SoakCompletesWithItsTimeAndFreesItsOption) {
   bus.reply("0\n");
   rec.clear();
   press("cmdSetTime");
-  EXPECT_EQ(rec.take(),
-            (Lines{sent("W  4009, 0"), sent("W  4010, 30"), sent("W  4011, 1"), sent("W  4046, 0"),
-                   sent("W  4048, 0"), "pause 0.5", kAskError, kRecv, sent("W  25, 0")}));
+  EXPECT_EQ(rec.take(), timeSet(" 0", " 30", " 1") + kCompleted);
   EXPECT_FALSE(selected(3));
-  for (const char* name : {"txtHH", "txtMM", "txtSS", "lblSetTime", "lblHHMMSS", "cmdSetTime"})
-    EXPECT_FALSE(shown(name)) << name;
-  EXPECT_FALSE(shown("txtTemp"));
+  EXPECT_EQ(
+      visible({"txtHH", "txtMM", "txtSS", "lblSetTime", "lblHHMMSS", "cmdSetTime", "txtTemp"}), "");
   EXPECT_EQ(text("lblStep"), "Select Step Type");
   // Once freed, Ramp and Soak stay enabled through further selections.
   selectProfile("5");
@@ -385,10 +301,8 @@ TEST_F(ProfileTest, EndShowsTheCompletionWhateverTheErrorRegisterSays) {
     window.lblDone->setVisible(false);
     if (!reply.empty()) bus.reply(reply);
     choose(4);
-    EXPECT_EQ(rec.take(), (Lines{sent("W  4001, 1"), sent("W  4002, 2"), sent("W  4003, 5"),
-                                 kAskError, kRecv, sent("W  4060, 2"), sent("W  25, 0")}));
-    EXPECT_TRUE(shown("lblDone"));
-    EXPECT_FALSE(shown("txtResults"));
+    EXPECT_EQ(rec.take(), inserted(1, 5) + kAsked + Lines{W(4060, 2)} + kCompleted);
+    EXPECT_EQ(visible({"lblDone", "txtResults"}), "lblDone");
     window.optStep[4]->deselect();
   }
 }
