@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Clock.h"
@@ -12,6 +13,7 @@
 #include "GPIB32.h"
 #include "MultiLineBox.h"
 #include "Recorder.h"
+#include "SimulatedBus.h"
 #include "TestBus.h"
 #include "frmCProfile.h"
 
@@ -50,13 +52,21 @@ inline Lines tempSet(const std::string& temp) {
   return Lines{W(4044, temp), W(4046, 0)} + kSettled;
 }
 
-// The profile generator on the scripted test bus, shown (so that visibility is what the
-// operator sees), in virtual time, with every bus call, pause and beep recorded.
-class ProfileTest : public ::testing::Test {
+// The profile generator on a bus (the scripted test bus or the simulator), shown (so that
+// visibility is what the operator sees), in virtual time, with every bus call, pause and beep
+// recorded.
+template <class Bus>
+class WindowOn : public ::testing::Test {
  protected:
-  ProfileTest() {
+  WindowOn() {
     gpib.InterfaceName = "GPIB";
     window.show();
+  }
+  static Bus makeBus(bus::VirtualClock& clock) {
+    if constexpr (std::is_constructible_v<Bus, bus::VirtualClock&>)
+      return Bus(clock);
+    else
+      return Bus();
   }
 
   QWidget* control(const QString& name) const {
@@ -106,13 +116,15 @@ class ProfileTest : public ::testing::Test {
     rec.clear();
   }
 
-  testing_support::TestBus bus;
   bus::VirtualClock clock;
+  Bus bus = makeBus(clock);
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib{bus, clock, sound, &rec};
   profile::frmCProfile window{gpib};
   profile::frmCProfile* current = &window;  // the window the helpers act on
 };
+using ProfileTest = WindowOn<testing_support::TestBus>;
+using SimulatedProfile = WindowOn<sim::SimulatedBus>;
 
 }  // namespace profile_tests
