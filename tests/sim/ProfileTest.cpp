@@ -15,10 +15,6 @@ class Profiles : public simtest::BusFixture {
     return ask("R  4000, 1");
   }
 
-  void run(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) send(line);
-  }
-
   // A timed step from the current temperature to 150 over five minutes, then an end step that
   // switches all outputs off: the step editor's exact traffic.
   void buildTwoStepProfile() {
@@ -34,20 +30,12 @@ class Profiles : public simtest::BusFixture {
   }
 };
 
-TEST_F(Profiles, SelectionTakesTheLowestFreeNumberOnly) {
-  struct Row {
-    int selected;
-    const char* reads;
-  };
+TEST_F(Profiles, SelectionTakesTheLowestFreeNumberOnlyAndAFullStoreAnswersZero) {
   // Every selection creates a profile at the lowest free number, whatever was asked for.
-  const Row rows[] = {{1, "1\n"}, {1, "2\n"}, {5, "3\n"}, {4, "4\n"}, {41, "5\n"}};
-  for (const Row& row : rows) EXPECT_EQ(select(row.selected), row.reads) << row.selected;
-  EXPECT_EQ(bus.controller().profileCount(), 5);
+  const std::pair<int, const char*> rows[] = {{1, "1\n"}, {1, "2\n"}, {5, "3\n"}, {41, "4\n"}};
+  for (const auto& [selected, reads] : rows) EXPECT_EQ(select(selected), reads) << selected;
   EXPECT_EQ(ask("E?"), "0\n");
-}
-
-TEST_F(Profiles, FullStoreAnswersZero) {
-  for (int i = 1; i <= 40; ++i) ASSERT_EQ(select(i), std::to_string(i) + "\n");
+  for (int i = 5; i <= 40; ++i) ASSERT_EQ(select(i), std::to_string(i) + "\n");
   EXPECT_EQ(select(7), "0\n");
   EXPECT_EQ(bus.controller().profileCount(), 40);
 }
@@ -56,18 +44,9 @@ TEST_F(Profiles, BuildAndReadBack) {
   ASSERT_EQ(select(1), "1\n");
   buildTwoStepProfile();
   EXPECT_EQ(bus.controller().stepCount(1), 2);
-  const std::pair<std::string, std::string> readBack[] = {
-      {"W  4001, 1", ""},      {"R  4003, 1", "1\n"}, {"R  4009, 3", "0,5,0\n"},
-      {"R  4044, 1", "150\n"}, {"R  4012, 1", "0\n"}, {"W  4001, 2", ""},
-      {"R  4003, 1", "5\n"},   {"R  4060, 1", "2\n"}, {"W  4001, 3", ""},
-      {"R  4003, 1", "0\n"},  // no third step: its registers read 0
-  };
-  for (const auto& [line, reply] : readBack) {
-    if (reply.empty())
-      send(line);
-    else
-      EXPECT_EQ(ask(line), reply) << line;
-  }
+  EXPECT_EQ(ask("W  4001, 1;R  4003, 1;R  4009, 3;R  4044, 1;R  4012, 1"), "1;0,5,0;150;0\n");
+  EXPECT_EQ(ask("W  4001, 2;R  4003, 1;R  4060, 1"), "5;2\n");
+  EXPECT_EQ(ask("W  4001, 3;R  4003, 1"), "0\n");  // no third step: its registers read 0
 }
 
 TEST_F(Profiles, StepEditingRefusals) {
@@ -107,9 +86,7 @@ TEST_F(Profiles, InsertPutsTheNewStepBeforeTheSelectedOne) {
 }
 
 TEST_F(Profiles, DeleteOneAndDeleteAll) {
-  ASSERT_EQ(select(1), "1\n");
-  ASSERT_EQ(select(2), "2\n");
-  ASSERT_EQ(select(3), "3\n");
+  for (int i = 1; i <= 3; ++i) ASSERT_EQ(select(i), std::to_string(i) + "\n");
   run({"W  4000, 2", "W  4001, 1", "W  4002, 3", "W  25, 0"});
   EXPECT_EQ(ask("E?"), "0\n");
   EXPECT_EQ(bus.controller().stepCount(2), -1);
@@ -133,25 +110,16 @@ TEST_F(Profiles, RunFollowsTheStepsAndEndsWithOutputsOff) {
   EXPECT_TRUE(bus.controller().profileRunning());
   EXPECT_EQ(ask("R  200, 1"), "2\n");
 
-  struct Reading {
-    double at;
-    const char* setPoint;
-    const char* temperature;
-    const char* mode;
-  };
-  // 75 to 150 in 300 s is a quarter of a degree a second; the heater keeps up with it.
-  const Reading readings[] = {
-      {0, "75\n", "75\n", "2\n"},     {100, "100\n", "100\n", "2\n"},
-      {150, "113\n", "113\n", "2\n"}, {299, "150\n", "150\n", "2\n"},
-      {302, "75\n", "149\n", "0\n"},  {322, "75\n", "139\n", "0\n"},
-      {1000, "75\n", "70\n", "0\n"},
+  // Set point, temperature and mode: 75 to 150 in 300 s is a quarter of a degree a second, and
+  // the heater keeps up with it; the end step switches the outputs off.
+  const std::pair<double, const char*> readings[] = {
+      {0, "75;75;2\n"},    {100, "100;100;2\n"}, {150, "113;113;2\n"}, {299, "150;150;2\n"},
+      {302, "75;149;0\n"}, {322, "75;139;0\n"},  {1000, "75;70;0\n"},
   };
   const double start = clock.now();
-  for (const Reading& r : readings) {
-    clock.sleepFor(start + r.at - clock.now());
-    EXPECT_EQ(ask("R  300, 1"), r.setPoint) << r.at;
-    EXPECT_EQ(ask("R  100, 1"), r.temperature) << r.at;
-    EXPECT_EQ(ask("R  200, 1"), r.mode) << r.at;
+  for (const auto& [at, reads] : readings) {
+    clock.sleepFor(start + at - clock.now());
+    EXPECT_EQ(ask("R  300, 1;R  100, 1;R  200, 1"), reads) << at;
   }
 }
 
@@ -170,10 +138,8 @@ TEST_F(Profiles, RampRateSoakAndAutoStart) {
   ASSERT_EQ(bus.controller().stepCount(1), 4);
 
   run({"W  4000, 1", "W  4001, 1", "W  4002, 5"});
-  const std::pair<double, const char*> readings[] = {
-      {30, "75\n"},  {60, "75\n"},  {70, "85\n"},  {80, "95\n"},
-      {105, "95\n"}, {115, "95\n"}, {500, "95\n"},
-  };
+  const std::pair<double, const char*> readings[] = {{30, "75\n"},  {60, "75\n"},  {70, "85\n"},
+                                                     {80, "95\n"},  {115, "95\n"}, {500, "95\n"}};
   for (const auto& [at, temperature] : readings) {
     clock.sleepFor(at - clock.now());
     EXPECT_EQ(ask("R  100, 1"), temperature) << at;
@@ -190,32 +156,25 @@ TEST_F(Profiles, StopAndRefusalsWhileRunning) {
   buildTwoStepProfile();
   run({"W  4000, 1", "W  4001, 1", "W  4002, 5"});
   ASSERT_TRUE(bus.controller().profileRunning());
-  const std::pair<const char*, const char*> refused[] = {
-      {"W  4002, 3", "3\n"},  // delete the running profile
-      {"W  4002, 255", "3\n"},
-      {"W  4003, 3", "3\n"},  // edit it
-      {"W  4002, 2", "3\n"},
-  };
-  for (const auto& [line, error] : refused) {
+  // Neither delete (3), delete all (255), step type (4003) nor insert (2) of the running one.
+  for (const char* line : {"W  4002, 3", "W  4002, 255", "W  4003, 3", "W  4002, 2"}) {
     send(line);
-    EXPECT_EQ(ask("E?"), error) << line;
+    EXPECT_EQ(ask("E?"), "3\n") << line;
   }
   clock.sleepFor(100);
   send("W  1217, 1");
   EXPECT_EQ(ask("E?"), "0\n");
   EXPECT_FALSE(bus.controller().profileRunning());
-  EXPECT_EQ(ask("R  200, 1"), "0\n");
-  EXPECT_EQ(ask("R  300, 1"), "75\n");  // back to set point 1
+  EXPECT_EQ(ask("R  200, 1;R  300, 1"), "0;75\n");  // back to set point 1
   clock.sleepFor(60);
   EXPECT_EQ(ask("R  100, 1"), "75\n");
 }
 
 TEST_F(Profiles, RunningNothingIsRefused) {
-  run({"W  4000, 9", "W  4001, 1", "W  4002, 5"});
-  EXPECT_EQ(ask("E?"), "3\n");
-  ASSERT_EQ(select(1), "1\n");
-  run({"W  4000, 1", "W  4001, 1", "W  4002, 5"});
-  EXPECT_EQ(ask("E?"), "3\n");  // empty profile
+  for (const char* line : {"W  4000, 9;W  4001, 1;W  4002, 5", "W  4002, 1;W  4002, 5"}) {
+    send(line);  // no profile 9; then profile 1 made but empty
+    EXPECT_EQ(ask("E?"), "3\n") << line;
+  }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,9 @@
 #include "SimulatedBus.h"
 
 namespace simtest {
+
+constexpr int kOk = bus::CMPL | bus::CIC;
+inline const std::string kIdentity = "ORVANE,5630,SIM-000417,2.10\n";
 
 // A fresh simulated bus on virtual time, initialised the way the console does it, with a few
 // helpers that talk to the converter the way the console's exchange does.
@@ -40,6 +42,16 @@ class BusFixture : public ::testing::Test {
     return receive();
   }
 
+  void run(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) send(line);
+  }
+
+  int stb() {
+    std::int16_t value = -1;
+    bus.ReadStatusByte(0, 4, &value);
+    return value;
+  }
+
   int registerValue(int reg) {
     std::int16_t value = 0;
     EXPECT_EQ(bus.controller().read(reg, value), 0) << "register " << reg;
@@ -50,17 +62,5 @@ class BusFixture : public ::testing::Test {
   sim::SimulatedBus bus;
   std::vector<sim::RtuExchange> frames;
 };
-
-// One step of a scripted exchange: a line sent, and the reply read after it (nullopt: no read).
-struct Line {
-  std::string command;
-  std::optional<std::string> reply;
-};
-
-inline std::string describe(const std::vector<Line>& lines) {
-  std::string text;
-  for (const Line& line : lines) text += "[" + line.command + "]";
-  return text;
-}
 
 }  // namespace simtest
