@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "NumberText.h"
 #include "Observers.h"
 #include "Rig.h"
 #include "ScriptRunner.h"
@@ -47,7 +48,8 @@ struct Tally final : bus::Observer {
 // absent, that of the E? read too. Waiting a little less than n ticks runs exactly n of them.
 constexpr double kHealthyTick = 0.2, kFailedTransactionTick = 2.2, kNoConverterTick = 4.2;
 std::string waitFor(long ticks, double tickSeconds) {
-  return "wait " + std::to_string(ticks * tickSeconds - 0.1) + "\n";
+  // Not std::to_string: a script is the same text in every locale.
+  return "wait " + bus::plainNumberText(ticks * tickSeconds - 0.1) + "\n";
 }
 
 TEST(Soak, LiveDisplaysThroughComingAndGoingFaults) {
