@@ -113,7 +113,9 @@ TEST(Soak, LiveDisplaysThroughComingAndGoingFaults) {
             << rssAt1000 << " kB at 1000 ticks, " << rssAtEnd << " kB at " << tally.ticks << "\n";
   ::testing::Test::RecordProperty("rss_kb_at_1000", static_cast<int>(rssAt1000));
   ::testing::Test::RecordProperty("rss_kb_at_end", static_cast<int>(rssAtEnd));
-  if (kMemoryMeasured && ticks >= 100000) EXPECT_LT(rssAtEnd - rssAt1000, 5 * 1024);
+  if (kMemoryMeasured && ticks >= 100000) {
+    EXPECT_LT(rssAtEnd - rssAt1000, 5 * 1024);
+  }
 }
 
 }  // namespace
