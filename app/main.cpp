@@ -13,12 +13,12 @@
 #include "Clock.h"
 #include "GPIB32.h"
 #include "LibraryDriver.h"
+#include "MainWindow.h"
 #include "Observers.h"
 #include "Options.h"
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
 #include "Trace.h"
-#include "frmMain.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ int main(int argc, char* argv[]) {
   }
 
   // Both files are checked before any window exists, so a typo costs nothing.
-  std::optional<std::string> script;
+  std::optional<std::string> scriptText;
   if (!options.scriptPath.empty()) {
-    script = app::ScriptRunner::readFile(options.scriptPath);
-    if (!script) return refuse("cannot read the script " + options.scriptPath);
+    scriptText = script::ScriptRunner::readFile(options.scriptPath);
+    if (!scriptText) return refuse("cannot read the script " + options.scriptPath);
   }
   std::ofstream traceFile;
   std::ostream* traceStream = nullptr;
@@ -143,7 +143,7 @@ int main(int argc, char* argv[]) {
   }
 
   bus::Observers observers;
-  std::optional<app::Trace> trace;
+  std::optional<script::Trace> trace;
   if (traceStream) {
     trace.emplace(*traceStream, clock);
     observers.add(&*trace);
@@ -163,11 +163,11 @@ int main(int argc, char* argv[]) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
-  console::frmMain window(gpib, driverLine);
+  console::MainWindow window(gpib, driverLine);
   window.show();
-  if (!script) return application.exec();
+  if (!scriptText) return application.exec();
 
-  app::ScriptRunner runner(window, gpib, std::cout);
+  script::ScriptRunner runner(window, gpib, std::cout);
   observers.add(&runner);
   runner.setSimulator(simulator);
   if (options.virtualTime) runner.setVirtualClock(&virtualClock);
@@ -175,7 +175,7 @@ int main(int argc, char* argv[]) {
     runner.stepStarting = [&trace](int line, const std::string& source) {
       trace->step(line, source);
     };
-  const int status = runner.run(*script).exitStatus();
+  const int status = runner.run(*scriptText).exitStatus();
   observers.remove(&runner);
   return status;
 }

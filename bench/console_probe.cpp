@@ -29,10 +29,10 @@
 
 #include "Clock.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "NumberText.h"
 #include "Observer.h"
 #include "SimulatedBus.h"
-#include "frmMain.h"
 
 namespace {
 
@@ -148,7 +148,8 @@ int main(int argc, char* argv[]) {
   SystemBeep beep;
   TemperatureCounter temperatures;
   bus::GPIB32 gpib(simulated, clock, beep, &temperatures);
-  console::frmMain window(gpib, "Driver: built-in simulated converter and Watlow F4 (--simulate)");
+  console::MainWindow window(gpib,
+                             "Driver: built-in simulated converter and Watlow F4 (--simulate)");
   window.exitProgram = [] {};
 
   std::vector<std::pair<double, long>> rssSamples;

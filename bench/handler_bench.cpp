@@ -14,8 +14,8 @@
 
 #include "Clock.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "SimulatedBus.h"
-#include "frmMain.h"
 
 namespace {
 
@@ -31,20 +31,20 @@ struct Console {
   sim::SimulatedBus simulated{clock};
   bus::SilentSound sound;
   bus::GPIB32 gpib{simulated, clock, sound};
-  console::frmMain window{gpib};
+  console::MainWindow window{gpib};
 };
 
 struct Handler {
   const char* name;
   // Puts in what an operator would have typed before pressing the button.
-  std::function<void(console::frmMain&)> prepare;
-  std::function<void(console::frmMain&)> press;
+  std::function<void(console::MainWindow&)> prepare;
+  std::function<void(console::MainWindow&)> press;
 };
 
-void nothing(console::frmMain&) {}
+void nothing(console::MainWindow&) {}
 
 std::vector<Handler> handlers() {
-  using W = console::frmMain;
+  using W = console::MainWindow;
   return {
       {"cmdInitialize", nothing, [](W& w) { w.cmdInitialize_Click(); }},
       {"cmdRdModel", nothing, [](W& w) { w.cmdRdModel_Click(); }},
@@ -100,7 +100,7 @@ Console& session() {
 }
 
 void pressRepeatedly(benchmark::State& state, const Handler& handler) {
-  console::frmMain& window = session().window;
+  console::MainWindow& window = session().window;
   handler.prepare(window);
   for (auto _ : state) handler.press(window);
   // A handler that met an error would be timed on a short path: say so beside its figure.
@@ -113,7 +113,7 @@ void pressRepeatedly(benchmark::State& state, const Handler& handler) {
 }
 
 // The two buttons that open a window build it on their first press; later presses only show it.
-void firstOpen(benchmark::State& state, void (console::frmMain::*press)()) {
+void firstOpen(benchmark::State& state, void (console::MainWindow::*press)()) {
   for (auto _ : state) {
     state.PauseTiming();
     auto console = std::make_unique<Console>();
@@ -142,12 +142,12 @@ int main(int argc, char** argv) {
         ->MinTime(0.05);
   benchmark::RegisterBenchmark(
       "FirstOpen/cmd488_2Cmds",
-      [](benchmark::State& state) { firstOpen(state, &console::frmMain::cmd488_2Cmds_Click); })
+      [](benchmark::State& state) { firstOpen(state, &console::MainWindow::cmd488_2Cmds_Click); })
       ->Unit(benchmark::kMicrosecond)
       ->Iterations(10);
   benchmark::RegisterBenchmark(
       "FirstOpen/cmdCreate",
-      [](benchmark::State& state) { firstOpen(state, &console::frmMain::cmdCreate_Click); })
+      [](benchmark::State& state) { firstOpen(state, &console::MainWindow::cmdCreate_Click); })
       ->Unit(benchmark::kMicrosecond)
       ->Iterations(10);
 

@@ -3,15 +3,15 @@
 #include <QPushButton>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frmMain.h"
 
 namespace console {
 
-void frmMain::txtCurAddr_Change() { cmdChgAddr->setEnabled(true); }
+void MainWindow::txtCurAddr_Change() { cmdChgAddr->setEnabled(true); }
 
-void frmMain::cmdChgAddr_Click() {
+void MainWindow::cmdChgAddr_Click() {
   auto& g = gpib_;
   txtResults->clear();
   txtError->clear();
@@ -23,9 +23,9 @@ void frmMain::cmdChgAddr_Click() {
   MBDevice = *address;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "C " + bus::numberText(static_cast<int>(MBDevice)), 1);
   bus::busErrorDisplay(g, bus::kReadStatusByteError, *this);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           cmdRdModel, cmdRdSN, cmdRdSoft, cmdRdRev, cmdRdDate, cmdClr, optCmdRead, optCmdWrt,
-           optDecimal, optHex})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{cmdRdModel, cmdRdSN, cmdRdSoft, cmdRdRev, cmdRdDate, cmdClr,
+                                       optCmdRead, optCmdWrt, optDecimal, optHex})
     control->setEnabled(true);
 }
 

@@ -6,13 +6,13 @@
 
 #include "AssemblerLine.h"
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frmMain.h"
 
 namespace console {
 
-void frmMain::optCmdRead_Click(int) {
+void MainWindow::optCmdRead_Click(int) {
   Cmd = "R";
   txtReg->setFocus();
   lblReg->setText("Reg#      Number of registers");
@@ -20,7 +20,7 @@ void frmMain::optCmdRead_Click(int) {
   txtResults->clear();
 }
 
-void frmMain::optCmdWrt_Click(int) {
+void MainWindow::optCmdWrt_Click(int) {
   Cmd = "W";
   txtReg->setFocus();
   lblReg->setText("Reg#      Output Data");
@@ -28,21 +28,21 @@ void frmMain::optCmdWrt_Click(int) {
   txtResults->clear();
 }
 
-bool frmMain::TxtReg_KeyPress(int keyAscii) {
+bool MainWindow::TxtReg_KeyPress(int keyAscii) {
   if (keyAscii != 13) return false;
   txtOutput->setFocus();
   return true;
 }
 
-bool frmMain::txtOutput_KeyPress(int keyAscii) {
+bool MainWindow::txtOutput_KeyPress(int keyAscii) {
   if (keyAscii != 13) return false;
   cmdSend_Click();
   return true;
 }
 
-void frmMain::txtOutput_Change() { cmdSend->setEnabled(true); }
+void MainWindow::txtOutput_Change() { cmdSend->setEnabled(true); }
 
-void frmMain::cmdSend_Click() {
+void MainWindow::cmdSend_Click() {
   auto& g = gpib_;
   const auto board = g.BoardIndex;
   const auto addr = g.ConverterAddr;
@@ -78,7 +78,7 @@ void frmMain::cmdSend_Click() {
   }
 }
 
-void frmMain::cmdClr_Click() {
+void MainWindow::cmdClr_Click() {
   txtOutput->clear();
   txtReg->clear();
   txtDataEntry->setVisible(false);
@@ -91,7 +91,7 @@ void frmMain::cmdClr_Click() {
 }
 
 namespace {
-void switchFormat(bus::GPIB32& g, frmMain& window, const std::string& command) {
+void switchFormat(bus::GPIB32& g, MainWindow& window, const std::string& command) {
   window.Msg_Format = command;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, window.Msg_Format, 1);
   bus::busErrorDisplay(g, bus::kReadStatusByteError, window);
@@ -107,11 +107,11 @@ void switchFormat(bus::GPIB32& g, frmMain& window, const std::string& command) {
 }
 }  // namespace
 
-void frmMain::optDecimal_Click(int) { switchFormat(gpib_, *this, "FORM:TALK ASCII"); }
+void MainWindow::optDecimal_Click(int) { switchFormat(gpib_, *this, "FORM:TALK ASCII"); }
 
-void frmMain::optHex_Click(int) { switchFormat(gpib_, *this, "FORM:TALK HEXL"); }
+void MainWindow::optHex_Click(int) { switchFormat(gpib_, *this, "FORM:TALK HEXL"); }
 
-void frmMain::cmdESR_Click() {
+void MainWindow::cmdESR_Click() {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "*ESR?", 1);
   g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);

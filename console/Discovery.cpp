@@ -1,13 +1,13 @@
 // Bus initialisation and discovery of the converter and the controller behind it.
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QGroupBox>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frmMain.h"
 
 namespace console {
 
@@ -16,7 +16,7 @@ constexpr std::int16_t kWatlowF4 = 5270;
 const char* const kSupportedConverters[] = {"5620", "5630", "5690"};
 }  // namespace
 
-void frmMain::cmdInitialize_Click() {
+void MainWindow::cmdInitialize_Click() {
   auto& g = gpib_;
   FirstTimeFlg = 0;
 
@@ -61,10 +61,10 @@ void frmMain::cmdInitialize_Click() {
 
     if (g.ModelNumber == kWatlowF4) {
       for (QWidget* control : std::initializer_list<QWidget*>{
-               cmdRdErr, cmdRdModel, cmdRdSN, cmdRdSoft, cmdRdRev, cmdRdDate, cmdRdSetPt, cmdESR,
-               cmdStatic, cmdRdTemp, cmdSend, cmdClr, cmdRdTemp2, cmdRdTime, cmdRunProfile,
-               cmdStop, cmdDelete, cmdCreate, cmdSetPt, cmdStopSetPt, optDecimal, optHex,
-               optCmdRead, optCmdWrt, frmFormat, frmCmdNum})
+               cmdRdErr,      cmdRdModel, cmdRdSN,   cmdRdSoft, cmdRdRev, cmdRdDate,    cmdRdSetPt,
+               cmdESR,        cmdStatic,  cmdRdTemp, cmdSend,   cmdClr,   cmdRdTemp2,   cmdRdTime,
+               cmdRunProfile, cmdStop,    cmdDelete, cmdCreate, cmdSetPt, cmdStopSetPt, optDecimal,
+               optHex,        optCmdRead, optCmdWrt, frmFormat, frmCmdNum})
         control->setEnabled(true);
       lblReg->setVisible(true);
       lblOutput->setVisible(true);
@@ -92,7 +92,7 @@ void frmMain::cmdInitialize_Click() {
   FirstTimeFlg = 1;
 }
 
-void frmMain::ReadModel() {
+void MainWindow::ReadModel() {
   if (!bus::queryExchange(gpib_, bus::registerReadLine(0, 1), checks())) {
     showModbusError(true);  // ModelNumber keeps its former value
     return;

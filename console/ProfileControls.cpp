@@ -3,9 +3,9 @@
 #include <QPushButton>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frmMain.h"
 
 namespace console {
 
@@ -23,7 +23,7 @@ void errorRegisterReport(bus::GPIB32& g, ui::MultiLineBox* results) {
 
 }  // namespace
 
-std::optional<float> frmMain::acceptedProfileEntry() {
+std::optional<float> MainWindow::acceptedProfileEntry() {
   const QString text = txtProfile->text();
   const double value = bus::numericValue(ui::toBytes(text));
   if (text.isEmpty() || value > 255) {
@@ -35,7 +35,7 @@ std::optional<float> frmMain::acceptedProfileEntry() {
   return single;
 }
 
-void frmMain::cmdRunProfile_Click() {
+void MainWindow::cmdRunProfile_Click() {
   auto& g = gpib_;
   txtResults->clear();
   if (const auto profile = acceptedProfileEntry()) {
@@ -46,18 +46,18 @@ void frmMain::cmdRunProfile_Click() {
   g.Beep();
 }
 
-void frmMain::cmdStop_Click() {
+void MainWindow::cmdStop_Click() {
   txtResults->clear();
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, bus::registerWriteLine(1217, 1), 1);
 }
 
-void frmMain::cmdDelete_Click() {
+void MainWindow::cmdDelete_Click() {
   cmdConfirm->setVisible(true);
   cmdConfirm->setEnabled(true);
   txtResults->clear();
 }
 
-void frmMain::cmdConfirm_Click() {
+void MainWindow::cmdConfirm_Click() {
   auto& g = gpib_;
   txtResults->clear();
   cmdConfirm->setEnabled(false);

@@ -3,49 +3,49 @@
 #include <QLineEdit>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
 #include "Texts.h"
-#include "frmMain.h"
 
 namespace console {
 
-void frmMain::cmdRdModel_Click() {
+void MainWindow::cmdRdModel_Click() {
   txtResults->clear();
   ReadModel();
 }
 
-void frmMain::cmdRdSN_Click() {
+void MainWindow::cmdRdSN_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(1, 2), "Serial Number = ", true);
 }
 
-void frmMain::cmdRdSoft_Click() {
+void MainWindow::cmdRdSoft_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(3, 1), "Software Revision = ", true);
 }
 
-void frmMain::cmdRdRev_Click() {
+void MainWindow::cmdRdRev_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(4, 1), "Revision Code = ", true);
 }
 
-void frmMain::cmdRdDate_Click() {
+void MainWindow::cmdRdDate_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(5, 1), "Mfgr Date = ", true);
 }
 
-void frmMain::cmdRdSetPt_Click() {
+void MainWindow::cmdRdSetPt_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(300, 1), "Setpoint = ", false);
 }
 
-void frmMain::cmdRdTemp_Click() {
+void MainWindow::cmdRdTemp_Click() {
   txtResults->clear();
   registerQuery(bus::registerReadLine(100, 1), "Temperature = ", false);
 }
 
-void frmMain::cmdRdErr_Click() {
+void MainWindow::cmdRdErr_Click() {
   auto& g = gpib_;
   txtResults->clear();
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "E?", 1);

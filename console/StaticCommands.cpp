@@ -4,9 +4,9 @@
 #include <QTimer>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frmMain.h"
 
 namespace console {
 
@@ -15,7 +15,7 @@ const char* const kSetPointTooLarge =
     "Set point out of range for a single-precision number: nothing sent";
 }
 
-void frmMain::cmdSetPt_Click() {
+void MainWindow::cmdSetPt_Click() {
   auto& g = gpib_;
   txtResults->clear();
   const QString entry = txtSetPt->text();
@@ -38,7 +38,7 @@ void frmMain::cmdSetPt_Click() {
   g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(300, *value), 1);
 }
 
-void frmMain::cmdStopSetPt_Click() {
+void MainWindow::cmdStopSetPt_Click() {
   auto& g = gpib_;
   txtResults->clear();
   const auto value = bus::toSingle(Setpointoff.value_or(0));
@@ -47,7 +47,7 @@ void frmMain::cmdStopSetPt_Click() {
   g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(300, *value), 1);
 }
 
-void frmMain::cmdStatic_Click() {
+void MainWindow::cmdStatic_Click() {
   auto& g = gpib_;
   // Output 1A heats, 1B cools, 2 degrees of hysteresis.
   for (auto [reg, value] : {std::pair{700, 1}, {717, 2}, {500, 0}, {550, 0}, {507, 2}})
@@ -62,27 +62,27 @@ void frmMain::cmdStatic_Click() {
     showModbusError(false);
 }
 
-void frmMain::optUnits_Click(int index) {
+void MainWindow::optUnits_Click(int index) {
   if (FirstTimeFlg != 1) return;
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr,
                  bus::registerWriteLine(901, static_cast<float>(index)), 1);
 }
 
-void frmMain::cmdRdTemp2_Click() {
+void MainWindow::cmdRdTemp2_Click() {
   txtResults->clear();
   if (!Timer1->isActive()) Timer1->start();
   TempRdFlag = TempRdFlag == 0 ? 1 : 0;
   ui::setBackground(txtTemp, TempRdFlag ? kDisplayOn : kDisplayOff);
 }
 
-void frmMain::cmdRdTime_Click() {
+void MainWindow::cmdRdTime_Click() {
   txtResults->clear();
   if (!Timer1->isActive()) Timer1->start();
   TimeRdFlag = TimeRdFlag == 0 ? 1 : 0;
   ui::setBackground(txtTime, TimeRdFlag ? kDisplayOn : kDisplayOff);
 }
 
-void frmMain::Timer1_Timer() {
+void MainWindow::Timer1_Timer() {
   if (TempRdFlag != 0) {
     if (bus::queryExchange(gpib_, bus::registerReadLine(100, 1)))
       txtTemp->setText(ui::fromBytes(gpib_.ReplyBuf));

@@ -6,7 +6,7 @@
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frm488_2Cmds.h"
+#include "SetupWindow.h"
 
 namespace setup {
 
@@ -19,7 +19,7 @@ constexpr int kSearchLimit = 31;
 constexpr int kListEntries = 33;
 }  // namespace
 
-void frm488_2Cmds::cmdFindLstn_Click() {
+void SetupWindow::cmdFindLstn_Click() {
   auto& g = gpib_;
   txtResults2->setText("Please wait a moment");
   repaint();  // the search holds the window until every address has been tried
@@ -43,7 +43,7 @@ void frm488_2Cmds::cmdFindLstn_Click() {
   txtResults2->setText("Found devices at addresses = " + ui::fromBytes(listing));
 }
 
-void frm488_2Cmds::cmdSetAddr_Click() {
+void SetupWindow::cmdSetAddr_Click() {
   auto& g = gpib_;
   txtError->clear();
   const std::optional<float> v = bus::toSingle(bus::numericValue(ui::toBytes(txtNewAddr->text())));
@@ -63,7 +63,7 @@ void frm488_2Cmds::cmdSetAddr_Click() {
   bus::busErrorDisplay(g, "SendCmd Error", *this);
 }
 
-void frm488_2Cmds::cmdSerialPoll_Click() {
+void SetupWindow::cmdSerialPoll_Click() {
   auto& g = gpib_;
   std::int16_t status = 0;
   g.ReadStatusByte(g.BoardIndex, g.ConverterAddr, status);

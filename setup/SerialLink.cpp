@@ -2,11 +2,11 @@
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frm488_2Cmds.h"
+#include "SetupWindow.h"
 
 namespace setup {
 
-void frm488_2Cmds::baudOption(const char* rate) {
+void SetupWindow::baudOption(const char* rate) {
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, std::string("SYST:COMM:SER:BAUD ") + rate,
                  1);
   queryDirect("SYST:COMM:SER:BAUD?");
@@ -15,7 +15,7 @@ void frm488_2Cmds::baudOption(const char* rate) {
   if (replyValue() != 9600 && replyValue() != 19200) appendResult("Baud rate needs setting");
 }
 
-void frm488_2Cmds::modeOption(const char* word) {
+void SetupWindow::modeOption(const char* word) {
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, std::string("SYST:COMM:SER:RS485 ") + word,
                  1);
   queryDirect("SYST:COMM:SER:RS485?");
@@ -23,12 +23,12 @@ void frm488_2Cmds::modeOption(const char* word) {
   txtResults2->setText(replyValue() == 1 ? "RS485 mode is enabled" : "RS485 mode is disabled");
 }
 
-void frm488_2Cmds::opt9600_Click(int /*index*/) { baudOption("9600"); }
-void frm488_2Cmds::opt19200_Click(int /*index*/) { baudOption("19200"); }
-void frm488_2Cmds::optModeEna_Click(int /*index*/) { modeOption("ON"); }
-void frm488_2Cmds::optModeDis_Click(int /*index*/) { modeOption("OFF"); }
+void SetupWindow::opt9600_Click(int /*index*/) { baudOption("9600"); }
+void SetupWindow::opt19200_Click(int /*index*/) { baudOption("19200"); }
+void SetupWindow::optModeEna_Click(int /*index*/) { modeOption("ON"); }
+void SetupWindow::optModeDis_Click(int /*index*/) { modeOption("OFF"); }
 
-void frm488_2Cmds::cmdSetBaud_Click() {
+void SetupWindow::cmdSetBaud_Click() {
   auto& g = gpib_;
   std::string line;
   if (opt9600->isChecked())

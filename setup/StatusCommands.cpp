@@ -4,54 +4,54 @@
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
-#include "frm488_2Cmds.h"
+#include "SetupWindow.h"
 
 namespace setup {
 
-void frm488_2Cmds::cmdClr_Click() {
+void SetupWindow::cmdClr_Click() {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "*CLS", 1);
   txtResults2->setText("Unit sent the *CLS command");
 }
 
-void frm488_2Cmds::cmdESE_Click() {
+void SetupWindow::cmdESE_Click() {
   queryNoWait("*ESE?");
   txtResults2->setText("ESE = " + replyValueText());
   txtESE->setText(replyValueText());
 }
 
-void frm488_2Cmds::cmdESR_Click() {
+void SetupWindow::cmdESR_Click() {
   queryNoWait("*ESR?");
   txtResults2->setText("ESR = " + replyValueText());
 }
 
-void frm488_2Cmds::cmdIDN_Click() {
+void SetupWindow::cmdIDN_Click() {
   queryNoWait("*IDN?");
   // Untrimmed on purpose: the operator sees the reply exactly as the converter filled it in.
   txtResults2->setText("IDN = " + ui::fromBytes(gpib_.ReplyBuf));
 }
 
-void frm488_2Cmds::cmdSRE_Click() {
+void SetupWindow::cmdSRE_Click() {
   queryNoWait("*SRE?");
   if (bus::busErrorDisplay(gpib_, "SRE Read Error", *this)) return;
   txtResults2->setText("SRE = " + replyValueText());
   txtSRE->setText(replyValueText());
 }
 
-void frm488_2Cmds::cmdSTB_Click() {
+void SetupWindow::cmdSTB_Click() {
   queryNoWait("*STB?");
   if (bus::busErrorDisplay(gpib_, bus::kReadStatusByteError, *this)) return;
   txtResults2->setText("STB = " + replyValueText());
 }
 
-void frm488_2Cmds::cmdSav_Click() {
+void SetupWindow::cmdSav_Click() {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "*SAV 0", 1);
   bus::busErrorDisplay(g, bus::kReadStatusByteError, *this);
   txtResults2->setText("Current Configuration Saved");
 }
 
-std::optional<float> frm488_2Cmds::setValue(QLineEdit* entry, bool (*accepts)(float)) {
+std::optional<float> SetupWindow::setValue(QLineEdit* entry, bool (*accepts)(float)) {
   txtResults2->clear();
   txtError->clear();
   // The range is judged on the value as it will be sent, so nothing past the limit gets through
@@ -64,23 +64,23 @@ std::optional<float> frm488_2Cmds::setValue(QLineEdit* entry, bool (*accepts)(fl
   return std::nullopt;
 }
 
-bool frm488_2Cmds::sendSetting(const char* command, float value) {
+bool SetupWindow::sendSetting(const char* command, float value) {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, command + std::string(" ") + bus::numberText(value), 1);
   return !bus::busErrorDisplay(g, bus::kReadStatusByteError, *this);
 }
 
-void frm488_2Cmds::cmdSetESE_Click() {
+void SetupWindow::cmdSetESE_Click() {
   if (const auto v = setValue(txtESE, [](float v) { return v >= 0 && v < 256; }))
     sendSetting("*ESE", *v);
 }
 
-void frm488_2Cmds::cmdSetSRE_Click() {
+void SetupWindow::cmdSetSRE_Click() {
   if (const auto v = setValue(txtSRE, [](float v) { return v >= 0 && v < 255; }))
     sendSetting("*SRE", *v);
 }
 
-void frm488_2Cmds::cmdSetPSC_Click() {
+void SetupWindow::cmdSetPSC_Click() {
   const auto v = setValue(txtPSC, [](float v) { return v >= 0 && v <= 1; });
   if (!v) return;
   txtPSC->setText(QString::fromStdString(bus::numberText(*v)));
@@ -91,7 +91,7 @@ void frm488_2Cmds::cmdSetPSC_Click() {
     txtResults2->setText("Device set to clear SRE and ESE values at power turn-on");
 }
 
-void frm488_2Cmds::cmdRST_Click() {
+void SetupWindow::cmdRST_Click() {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "*RST", 1);
   txtResults2->setText("Unit Reset");

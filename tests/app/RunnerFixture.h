@@ -7,11 +7,11 @@
 
 #include "Clock.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "Observers.h"
 #include "Recorder.h"
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
-#include "frmMain.h"
 
 namespace app_tests {
 
@@ -28,9 +28,9 @@ class RunnerTest : public ::testing::Test {
   }
 
   // Runs `script` and keeps its report in `report`.
-  app::ScriptResult run(const std::string& script) {
+  script::ScriptResult run(const std::string& script) {
     out.str("");
-    const app::ScriptResult result = runner.run(script);
+    const script::ScriptResult result = runner.run(script);
     report = out.str();
     return result;
   }
@@ -49,9 +49,9 @@ class RunnerTest : public ::testing::Test {
   bus::Recorder rec;
   bus::Observers observers;
   bus::GPIB32 gpib{simulator, clock, sound, &observers};
-  console::frmMain window{gpib};
+  console::MainWindow window{gpib};
   std::ostringstream out;
-  app::ScriptRunner runner{window, gpib, out};
+  script::ScriptRunner runner{window, gpib, out};
   std::string report;
 };
 

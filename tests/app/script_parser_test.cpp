@@ -6,20 +6,20 @@
 #include "QuotedText.h"
 #include "ScriptParser.h"
 
-namespace app {
+namespace script {
 // How a step shows in a failed comparison.
 void PrintTo(const Step& s, std::ostream* os) {
   *os << "{kind " << static_cast<int>(s.kind) << ", name " << s.name << ", text \"" << s.text
-      << "\", state " << app::stateName(s.state) << ", seconds " << s.seconds << ", number "
+      << "\", state " << script::stateName(s.state) << ", seconds " << s.seconds << ", number "
       << s.number << ", value " << s.value << ", count " << s.count << ", flag " << s.flag << "}";
 }
-}  // namespace app
+}  // namespace script
 
 namespace {
 
-using app::ControlState;
-using app::Step;
-using app::StepKind;
+using script::ControlState;
+using script::Step;
+using script::StepKind;
 
 // Builds the expected step field by field.
 struct make {
@@ -115,7 +115,7 @@ TEST(ScriptParser, EveryStepForm) {
   };
   for (const Good& c : cases) {
     SCOPED_TRACE(c.line);
-    const app::ParsedLine parsed = app::parseLine(c.line);
+    const script::ParsedLine parsed = script::parseLine(c.line);
     EXPECT_EQ(parsed.error, "");
     ASSERT_TRUE(parsed.step.has_value());
     EXPECT_EQ(*parsed.step, c.step);
@@ -125,7 +125,7 @@ TEST(ScriptParser, EveryStepForm) {
 TEST(ScriptParser, BlankAndCommentLinesHoldNothing) {
   for (const char* line : {"", "   ", "\t", "# a comment", "   # indented comment", "#click x"}) {
     SCOPED_TRACE(line);
-    const app::ParsedLine parsed = app::parseLine(line);
+    const script::ParsedLine parsed = script::parseLine(line);
     EXPECT_FALSE(parsed.step.has_value());
     EXPECT_EQ(parsed.error, "");
   }
@@ -184,7 +184,7 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
   };
   for (const auto& [line, error] : cases) {
     SCOPED_TRACE(line);
-    const app::ParsedLine parsed = app::parseLine(line);
+    const script::ParsedLine parsed = script::parseLine(line);
     EXPECT_FALSE(parsed.step.has_value());
     EXPECT_EQ(parsed.error, error);
   }
@@ -205,13 +205,13 @@ TEST(ScriptParser, QuotedTextsDecodeEveryEscape) {
   };
   for (const auto& [source, bytes] : cases) {
     SCOPED_TRACE(source);
-    const app::Quoted quoted = app::readQuoted(source, 0);
+    const script::Quoted quoted = script::readQuoted(source, 0);
     EXPECT_EQ(quoted.error, "");
     EXPECT_EQ(quoted.bytes, bytes);
     EXPECT_EQ(quoted.end, source.size());
   }
   // Through a step, NUL and all.
-  const app::ParsedLine parsed = app::parseLine(R"(sim reply "1\x002\n")");
+  const script::ParsedLine parsed = script::parseLine(R"(sim reply "1\x002\n")");
   ASSERT_TRUE(parsed.step.has_value());
   EXPECT_EQ(parsed.step->text, std::string("1\0"
                                            "2\n",
@@ -219,11 +219,11 @@ TEST(ScriptParser, QuotedTextsDecodeEveryEscape) {
 }
 
 TEST(ScriptParser, SentLineComesBackFromTheCallAsReported) {
-  EXPECT_EQ(app::sentLine(R"(Send(0, 4, "*IDN?", NLend))"), "*IDN?");
-  EXPECT_EQ(app::sentLine(R"(Send(0, 4, "W  300, \"x\"\r\x01", NLend))"), "W  300, \"x\"\r\x01");
-  EXPECT_EQ(app::sentLine(R"(Send(0, 4, "", NULLend))"), "");
-  EXPECT_EQ(app::sentLine("Receive(0, 4, 256, STOPend)"), std::nullopt);
-  EXPECT_EQ(app::sentLine("SendIFC(0)"), std::nullopt);
+  EXPECT_EQ(script::sentLine(R"(Send(0, 4, "*IDN?", NLend))"), "*IDN?");
+  EXPECT_EQ(script::sentLine(R"(Send(0, 4, "W  300, \"x\"\r\x01", NLend))"), "W  300, \"x\"\r\x01");
+  EXPECT_EQ(script::sentLine(R"(Send(0, 4, "", NULLend))"), "");
+  EXPECT_EQ(script::sentLine("Receive(0, 4, 256, STOPend)"), std::nullopt);
+  EXPECT_EQ(script::sentLine("SendIFC(0)"), std::nullopt);
 }
 
 TEST(ScriptParser, ScriptKeepsLineNumbersAndSkipsBlanksAndComments) {
@@ -234,7 +234,7 @@ TEST(ScriptParser, ScriptKeepsLineNumbersAndSkipsBlanksAndComments) {
       "clik cmdSend\n"
       "\n"
       "expect beeps 0";  // no line end after the last line
-  const std::vector<app::ScriptLine> lines = app::parseScript(text);
+  const std::vector<script::ScriptLine> lines = script::parseScript(text);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].number, 3);
   EXPECT_EQ(lines[0].source, "click cmdInitialize");

@@ -7,9 +7,9 @@
 
 #include "Form.h"
 #include "MultiLineBox.h"
+#include "ProfileWindow.h"
 #include "RunnerFixture.h"
-#include "frm488_2Cmds.h"
-#include "frmCProfile.h"
+#include "SetupWindow.h"
 
 namespace app_tests {
 namespace {
@@ -24,14 +24,14 @@ const std::string kDiscovery =
     "expect sent \"R  901, 1\"\n";
 
 TEST_F(RunnerTest, PassingScriptCountsItsExpectationsAndExitsZero) {
-  const app::ScriptResult result = run(kDiscovery +
-                                       "expect sent none\n"
-                                       "expect pause 0.1\n"
-                                       "expect pause 0.1\n"
-                                       "expect beeps 0\n"
-                                       "expect txtResults text \"Found F4 Watlow Controller\"\n"
-                                       "expect cmdRdTemp enabled\n"
-                                       "expect txtError text \"\"\n");
+  const script::ScriptResult result = run(kDiscovery +
+                                          "expect sent none\n"
+                                          "expect pause 0.1\n"
+                                          "expect pause 0.1\n"
+                                          "expect beeps 0\n"
+                                          "expect txtResults text \"Found F4 Watlow Controller\"\n"
+                                          "expect cmdRdTemp enabled\n"
+                                          "expect txtError text \"\"\n");
   EXPECT_EQ(report, "13 passed, 0 failed\n");
   EXPECT_EQ(result.passed, 13);
   EXPECT_EQ(result.failed, 0);
@@ -39,7 +39,7 @@ TEST_F(RunnerTest, PassingScriptCountsItsExpectationsAndExitsZero) {
 }
 
 TEST_F(RunnerTest, EachFailedExpectationReportsItsLineExpectedAndActual) {
-  const app::ScriptResult result =
+  const script::ScriptResult result =
       run("click cmdInitialize\n"
           "click cmdRdTemp\n"
           "# the simulated F4 starts at 75\n"
@@ -70,7 +70,7 @@ TEST_F(RunnerTest, EachFailedExpectationReportsItsLineExpectedAndActual) {
 
 TEST_F(RunnerTest, StepsTheOperatorCouldNotTakeFailAndDoNothing) {
   // Before discovery nearly every control is disabled; some are hidden by design.
-  const app::ScriptResult result =
+  const script::ScriptResult result =
       run("click cmdRdTemp\n"
           "click cmdConfirm\n"
           "type txtDataEntry 5\n"
@@ -109,7 +109,7 @@ TEST_F(RunnerTest, StepsTheOperatorCouldNotTakeFailAndDoNothing) {
 }
 
 TEST_F(RunnerTest, BadLinesCountAsFailuresAndTheRestStillRuns) {
-  const app::ScriptResult result =
+  const script::ScriptResult result =
       run("clik cmdInitialize\n"
           "click cmdInitialize\n"
           "expect beeps\n"
@@ -193,7 +193,7 @@ TEST_F(RunnerTest, CloseActsOnTheActiveWindowAndAClosedSetupWindowGoes) {
 }
 
 TEST_F(RunnerTest, ExitEndsTheConsoleAndLaterWindowStepsFail) {
-  const app::ScriptResult result =
+  const script::ScriptResult result =
       run("click cmdExit\n"
           "click cmdInitialize\n"
           "expect cmdInitialize enabled\n"
@@ -220,7 +220,7 @@ TEST_F(RunnerTest, ClosingTheMainWindowEndsTheConsoleAsExitDoes) {
 
 TEST_F(RunnerTest, SimStepsNeedTheSimulator) {
   runner.setSimulator(nullptr);
-  const app::ScriptResult result = run("sim absent\nsim baud 19200\n");
+  const script::ScriptResult result = run("sim absent\nsim baud 19200\n");
   EXPECT_EQ(report,
             "line 1: sim absent: sim steps need the built-in simulator (--simulate)\n"
             "line 2: sim baud 19200: sim steps need the built-in simulator (--simulate)\n"

@@ -25,13 +25,13 @@ TEST(Trace, StatusNamesEverySetBitHighestFirst) {
       {0x1120, "SRQI|CMPL|CIC"},
       {0xFFFF, "ERR|TIMO|END|SRQI|RQS|SPOLL|EVENT|CMPL|LOK|REM|CIC|ATN|TACS|LACS|DTAS|DCAS"},
   };
-  for (const auto& [ibsta, names] : cases) EXPECT_EQ(app::Trace::statusNames(ibsta), names);
+  for (const auto& [ibsta, names] : cases) EXPECT_EQ(script::Trace::statusNames(ibsta), names);
 }
 
 TEST(Trace, EventsOnePerLineWithMillisecondsSinceStart) {
   bus::VirtualClock clock(500.0);  // the trace counts from its own start, not the clock's
   std::ostringstream out;
-  app::Trace trace(out, clock);
+  script::Trace trace(out, clock);
   trace.driverCall("SendIFC(0)", {0x0120, 0, 0, 0}, nullptr);
   clock.sleepFor(0.0015);
   trace.driverCall("Send(0, 4, \"W  300, 72\\n\", NLend)", {0x0120, 0, 11, 11}, nullptr);
@@ -79,7 +79,7 @@ TEST(Trace, RegisterReadOnTheSimulator) {
   bus::VirtualClock clock;
   sim::SimulatedBus simulator(clock);
   std::ostringstream out;
-  app::Trace trace(out, clock);
+  script::Trace trace(out, clock);
   simulator.converter().setFrameListener([&trace](const sim::RtuExchange& exchange) {
     trace.frame(exchange.request, exchange.response, exchange.errorCode);
   });

@@ -11,11 +11,11 @@
 #include "Clock.h"
 #include "Form.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "Recorder.h"
 #include "SimulatedBus.h"
 #include "TestBus.h"
-#include "frmMain.h"
 
 namespace console_tests {
 
@@ -29,9 +29,7 @@ class ConsoleTest : public ::testing::Test {
     window.exitProgram = [this] { ++exits; };
   }
 
-  static std::string sent(const std::string& line) {
-    return "Send(0, 4, \"" + line + "\", NLend)";
-  }
+  static std::string sent(const std::string& line) { return "Send(0, 4, \"" + line + "\", NLend)"; }
   static inline const std::string kRecv = "Receive(0, 4, 256, STOPend)";
   static inline const std::string kPause = "pause 0.1";
 
@@ -58,7 +56,7 @@ class ConsoleTest : public ::testing::Test {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib{bus, clock, sound, &rec};
-  console::frmMain window{gpib};
+  console::MainWindow window{gpib};
   int exits = 0;
 };
 
@@ -69,7 +67,7 @@ struct SimConsole {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib{simBus, clock, sound, &rec};
-  console::frmMain w{gpib};
+  console::MainWindow w{gpib};
 };
 
 }  // namespace console_tests

@@ -14,13 +14,15 @@ Lines concat(std::initializer_list<Lines> parts) {
 }
 
 // Everything the F4 path enables, and what it leaves alone.
-void expectConsoleEnabled(console::frmMain& w) {
+void expectConsoleEnabled(console::MainWindow& w) {
   for (QWidget* c : std::initializer_list<QWidget*>{
-           w.cmd488_2Cmds, w.cmdRdErr, w.cmdRdModel, w.cmdRdSN, w.cmdRdSoft, w.cmdRdRev,
-           w.cmdRdDate, w.cmdRdSetPt, w.cmdESR, w.cmdStatic, w.cmdRdTemp, w.cmdSend, w.cmdClr,
-           w.cmdRdTemp2, w.cmdRdTime, w.cmdRunProfile, w.cmdStop, w.cmdDelete, w.cmdCreate,
-           w.cmdSetPt, w.cmdStopSetPt, w.optDecimal, w.optHex, w.optCmdRead, w.optCmdWrt,
-           w.frmFormat, w.frmCmdNum, w.txtOutput, w.txtReg, w.optUnits[0], w.optUnits[1]})
+           w.cmd488_2Cmds,  w.cmdRdErr,   w.cmdRdModel, w.cmdRdSN,    w.cmdRdSoft,
+           w.cmdRdRev,      w.cmdRdDate,  w.cmdRdSetPt, w.cmdESR,     w.cmdStatic,
+           w.cmdRdTemp,     w.cmdSend,    w.cmdClr,     w.cmdRdTemp2, w.cmdRdTime,
+           w.cmdRunProfile, w.cmdStop,    w.cmdDelete,  w.cmdCreate,  w.cmdSetPt,
+           w.cmdStopSetPt,  w.optDecimal, w.optHex,     w.optCmdRead, w.optCmdWrt,
+           w.frmFormat,     w.frmCmdNum,  w.txtOutput,  w.txtReg,     w.optUnits[0],
+           w.optUnits[1]})
     EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
   EXPECT_FALSE(w.cmdChgAddr->isEnabled());
   EXPECT_FALSE(w.cmdConfirm->isEnabled());
@@ -31,11 +33,10 @@ void expectConsoleEnabled(console::frmMain& w) {
 TEST_F(ConsoleTest, DiscoveryFindsTheF4) {
   scriptDiscovery("ORVANE,5630,1234,1.0\n", "5270\n", "1\n");
   window.cmdInitialize->click();
-  EXPECT_EQ(rec.take(),
-            concat({kBusSetUp,
-                    {sent("*IDN?"), kRecv, sent("*ESE 255;*SRE 32"), sent("FORM:TALK ASCII"),
-                     sent("*ESR?"), kRecv, sent("R  0, 1"), kPause, kRecv, sent("R  901, 1"),
-                     kPause, kRecv}}));
+  EXPECT_EQ(rec.take(), concat({kBusSetUp,
+                                {sent("*IDN?"), kRecv, sent("*ESE 255;*SRE 32"),
+                                 sent("FORM:TALK ASCII"), sent("*ESR?"), kRecv, sent("R  0, 1"),
+                                 kPause, kRecv, sent("R  901, 1"), kPause, kRecv}}));
   EXPECT_EQ(results(), "Found F4 Watlow Controller");
   EXPECT_EQ(gpib.ModelNumber, 5270);
   EXPECT_EQ(window.FirstTimeFlg, 1);
@@ -58,7 +59,7 @@ struct UnitRow {
 TEST_F(ConsoleTest, DiscoveryChoosesTheUnitWithoutWritingIt) {
   const UnitRow rows[] = {{"0\n", 0}, {"1\n", 1}, {"", 0}, {"   ", 0}, {"2\n", 1}, {"abc\n", 0}};
   for (const auto& row : rows) {
-    console::frmMain w(gpib);
+    console::MainWindow w(gpib);
     rec.clear();
     scriptDiscovery("5630", "5270\n", row.reply);
     if (row.reply.empty()) bus.reply("0\n");  // leave nothing queued for the next row
@@ -77,12 +78,20 @@ struct IdentityRow {
 
 TEST_F(ConsoleTest, ConverterIdentityMustNameASupportedModel) {
   const IdentityRow rows[] = {
-      {"ORVANE,5620,1,1\n", true}, {"ORVANE,5630,1,1\n", true}, {"X,5690\n", true},
-      {"MODEL56301\n", true},      {"ORVANE,5610,1,1\n", false}, {"", false},
-      {"5 6 3 0\n", false},        {std::string("\0" "5630", 5), true},
+      {"ORVANE,5620,1,1\n", true},
+      {"ORVANE,5630,1,1\n", true},
+      {"X,5690\n", true},
+      {"MODEL56301\n", true},
+      {"ORVANE,5610,1,1\n", false},
+      {"", false},
+      {"5 6 3 0\n", false},
+      {std::string("\0"
+                   "5630",
+                   5),
+       true},
   };
   for (const auto& row : rows) {
-    console::frmMain w(gpib);
+    console::MainWindow w(gpib);
     rec.clear();
     if (row.found) {
       scriptDiscovery(row.identity);
@@ -113,13 +122,12 @@ TEST_F(ConsoleTest, UnexpectedModbusDeviceOpensOnlyTheAssembler) {
   window.cmdInitialize->click();
   EXPECT_EQ(results(), "Found unexpected Modbus device =  1234");
   EXPECT_EQ(rec.beeps(), 1);
-  for (QWidget* c : std::initializer_list<QWidget*>{window.cmd488_2Cmds, window.txtOutput,
-                                                    window.txtReg, window.frmFormat,
-                                                    window.frmCmdNum})
+  for (QWidget* c :
+       std::initializer_list<QWidget*>{window.cmd488_2Cmds, window.txtOutput, window.txtReg,
+                                       window.frmFormat, window.frmCmdNum})
     EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
-  for (QWidget* c : std::initializer_list<QWidget*>{window.cmdSend, window.cmdClr,
-                                                    window.optDecimal, window.cmdRdTemp,
-                                                    window.optUnits[0]})
+  for (QWidget* c : std::initializer_list<QWidget*>{
+           window.cmdSend, window.cmdClr, window.optDecimal, window.cmdRdTemp, window.optUnits[0]})
     EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
   EXPECT_TRUE(window.lblCmdResponse->isVisibleTo(&window));
   EXPECT_EQ(window.FirstTimeFlg, 1);
@@ -147,11 +155,10 @@ TEST_F(ConsoleTest, DriverErrorsStopTheInitialisation) {
     const char* label;
     size_t callsMade;
   };
-  const Row rows[] = {{"SendIFC", "SendIFC Error", 1},
-                      {"ibsre", "ibsre Error", 2},
-                      {"ibtmo", "ibtmo Error", 3}};
+  const Row rows[] = {
+      {"SendIFC", "SendIFC Error", 1}, {"ibsre", "ibsre Error", 2}, {"ibtmo", "ibtmo Error", 3}};
   for (const auto& row : rows) {
-    console::frmMain w(gpib);
+    console::MainWindow w(gpib);
     rec.clear();
     bus.failNext(row.call, bus::ENEB);
     w.cmdInitialize->click();
@@ -177,10 +184,9 @@ TEST_F(ConsoleTest, PressingInitialiseTwiceRepeatsTheSequence) {
   bus.reply("5270\n");
   bus.reply("1\n");
   window.cmdInitialize->click();
-  EXPECT_EQ(rec.take(),
-            concat({kBusSetUp,
-                    {sent("*IDN?"), kRecv, sent("*ESE 255;*SRE 32"), sent("R  0, 1"), kPause,
-                     kRecv, sent("R  901, 1"), kPause, kRecv}}));
+  EXPECT_EQ(rec.take(), concat({kBusSetUp,
+                                {sent("*IDN?"), kRecv, sent("*ESE 255;*SRE 32"), sent("R  0, 1"),
+                                 kPause, kRecv, sent("R  901, 1"), kPause, kRecv}}));
   EXPECT_TRUE(window.optUnits[1]->isChecked());
   EXPECT_EQ(window.FirstTimeFlg, 1);
   // After discovery a click on the other unit writes it.

@@ -14,7 +14,7 @@ TEST(ConsoleOnDriverLibrary, DiscoversTheF4ThroughTheLoadedLibrary) {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib(library, clock, sound, &rec);
-  console::frmMain w(gpib);
+  console::MainWindow w(gpib);
   w.cmdInitialize->click();
   EXPECT_EQ(ui::toBytes(w.txtResults->text()), "Found F4 Watlow Controller");
   EXPECT_TRUE(w.cmdRdTemp->isEnabled());
@@ -29,7 +29,7 @@ TEST(ConsoleOnDriverLibrary, MissingLibraryShowsTheBusReportAndNeverCrashes) {
   bus::VirtualClock clock;
   bus::SilentSound sound;
   bus::GPIB32 gpib(library, clock, sound);
-  console::frmMain w(gpib);
+  console::MainWindow w(gpib);
   w.cmdInitialize->click();
   EXPECT_EQ(ui::toBytes(w.txtError->text()),
             "SendIFC Error   ERR >iberr =  0 EDVR <DOS Error>ibcnt =  0");

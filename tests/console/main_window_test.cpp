@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "ConsoleFixture.h"
-#include "frm488_2Cmds.h"
+#include "SetupWindow.h"
 
 namespace console_tests {
 namespace {
@@ -120,7 +120,8 @@ TEST_F(ConsoleTest, ControlsSitWhereTheLayoutPutsThem) {
   };
   for (const auto& r : rows) {
     const QRect g = window.control(r.name)->geometry();
-    EXPECT_EQ(g, QRect(ui::twips(r.left), ui::twips(r.top), ui::twips(r.width), ui::twips(r.height)))
+    EXPECT_EQ(g,
+              QRect(ui::twips(r.left), ui::twips(r.top), ui::twips(r.width), ui::twips(r.height)))
         << r.name;
   }
   EXPECT_EQ(window.cmdRdErr->parentWidget(), window.frameCmds);
@@ -191,7 +192,7 @@ TEST_F(ConsoleTest, GpibCommandsEmptiesResultsAndOpensTheSetupWindowOnce) {
 }
 
 TEST_F(ConsoleTest, DriverLineSitsUnderTheClientArea) {
-  console::frmMain named(gpib, "Driver: test");
+  console::MainWindow named(gpib, "Driver: test");
   EXPECT_EQ(named.lblDriver->text(), "Driver: test");
   EXPECT_GE(named.lblDriver->y(), ui::twips(8550));
 }

@@ -1,5 +1,5 @@
 #include "ConsoleFixture.h"
-#include "frmCProfile.h"
+#include "ProfileWindow.h"
 
 namespace console_tests {
 namespace {

@@ -20,7 +20,7 @@ const QueryRow kQueries[] = {
     {"cmdRdTemp", "R  100, 1", "Temperature = ", false},
 };
 
-QPushButton* button(console::frmMain& w, const char* name) {
+QPushButton* button(console::MainWindow& w, const char* name) {
   return qobject_cast<QPushButton*>(w.control(name));
 }
 
@@ -45,7 +45,9 @@ TEST_F(ConsoleTest, RepliesAreTrimmedAndCutAtTheFirstLineFeed) {
   discover();
   const ReplyRow rows[] = {
       {"123\n", "Temperature = 123"},
-      {"  123", "Temperature = " "  123"},
+      {"  123",
+       "Temperature = "
+       "  123"},
       {"1234\r\n", "Temperature = 1234\r"},
       {"\n", "Temperature = "},
       {"a\nb", "Temperature = a"},
@@ -119,7 +121,8 @@ TEST_F(ConsoleTest, ReadModelRefreshesModelNumberHalvesToEven) {
     EXPECT_EQ(results(), row.shown);
     EXPECT_EQ(gpib.ModelNumber, row.model) << row.reply;
     if (row.reply == "40000\n" || row.reply == "1e39\n")
-      EXPECT_EQ(error(), "Model number out of range (-32768 to 32767): " + row.reply.substr(0, row.reply.size() - 1));
+      EXPECT_EQ(error(), "Model number out of range (-32768 to 32767): " +
+                             row.reply.substr(0, row.reply.size() - 1));
     else
       EXPECT_EQ(error(), "");
   }
@@ -185,10 +188,17 @@ struct AddressRow {
 
 TEST_F(ConsoleTest, ModbusAddressEntries) {
   const AddressRow rows[] = {
-      {"", "C  0", 0},         {"2.5", "C  2", 2},    {"3.5", "C  4", 4},
-      {"-1", "C -1", -1},      {"12abc", "C  12", 12}, {"17", "C  17", 17},
-      {"abc", "C  0", 0},      {"32767", "C  32767", 32767},
-      {"70000", nullptr, 32767}, {"1e39", nullptr, 32767}, {"-32768.5", "C -32768", -32768},
+      {"", "C  0", 0},
+      {"2.5", "C  2", 2},
+      {"3.5", "C  4", 4},
+      {"-1", "C -1", -1},
+      {"12abc", "C  12", 12},
+      {"17", "C  17", 17},
+      {"abc", "C  0", 0},
+      {"32767", "C  32767", 32767},
+      {"70000", nullptr, 32767},
+      {"1e39", nullptr, 32767},
+      {"-32768.5", "C -32768", -32768},
   };
   for (const auto& row : rows) {
     window.txtResults->setText("old");

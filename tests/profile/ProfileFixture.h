@@ -12,10 +12,10 @@
 #include "Form.h"
 #include "GPIB32.h"
 #include "MultiLineBox.h"
+#include "ProfileWindow.h"
 #include "Recorder.h"
 #include "SimulatedBus.h"
 #include "TestBus.h"
-#include "frmCProfile.h"
 
 namespace profile_tests {
 
@@ -121,8 +121,8 @@ class WindowOn : public ::testing::Test {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib{bus, clock, sound, &rec};
-  profile::frmCProfile window{gpib};
-  profile::frmCProfile* current = &window;  // the window the helpers act on
+  profile::ProfileWindow window{gpib};
+  profile::ProfileWindow* current = &window;  // the window the helpers act on
 };
 using ProfileTest = WindowOn<testing_support::TestBus>;
 using SimulatedProfile = WindowOn<sim::SimulatedBus>;

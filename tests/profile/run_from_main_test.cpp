@@ -10,11 +10,11 @@
 #include "Clock.h"
 #include "Form.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
+#include "ProfileWindow.h"
 #include "Recorder.h"
 #include "SimulatedBus.h"
-#include "frmCProfile.h"
-#include "frmMain.h"
 
 namespace profile_tests {
 namespace {
@@ -25,7 +25,7 @@ TEST(ProfileFromMainWindow, BuiltProfileRunsAndTheTemperatureFollowsIt) {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib(simBus, clock, sound, &rec);
-  console::frmMain main(gpib);
+  console::MainWindow main(gpib);
   main.Timer1->stop();  // the live display is not under test here
   main.cmdInitialize->click();
   ASSERT_EQ(ui::toBytes(main.txtResults->text()), "Found F4 Watlow Controller");
@@ -33,7 +33,7 @@ TEST(ProfileFromMainWindow, BuiltProfileRunsAndTheTemperatureFollowsIt) {
   f4.setTimeOfDay(0);
 
   main.cmdCreate->click();
-  profile::frmCProfile* p = main.profileWindow();
+  profile::ProfileWindow* p = main.profileWindow();
   ASSERT_NE(p, nullptr);
   ASSERT_TRUE(p->isVisible());
   p->txtProfile->setText("1");

@@ -153,7 +153,7 @@ TEST_F(ProfileTest, SelectionReadsTheProfileBackThenAsksForTheModbusError) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.entry.toStdString() + " / " + row.results.toStdString());
     const bool unlocked = row.results.isEmpty();
-    profile::frmCProfile fresh(gpib);
+    profile::ProfileWindow fresh(gpib);
     fresh.show();
     current = &fresh;
     type("txtProfile", row.entry);

@@ -5,7 +5,7 @@ namespace profile_tests {
 namespace {
 
 // What the operator sees in txtResults.
-QString results(const profile::frmCProfile& window) {
+QString results(const profile::ProfileWindow& window) {
   return window.txtResults->isVisible() ? window.txtResults->text() : "";
 }
 

@@ -10,12 +10,12 @@
 #include "Driver.h"
 #include "Form.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
+#include "ProfileWindow.h"
 #include "Recorder.h"
+#include "SetupWindow.h"
 #include "SimulatedBus.h"
-#include "frm488_2Cmds.h"
-#include "frmCProfile.h"
-#include "frmMain.h"
 
 namespace reliability {
 
@@ -68,7 +68,7 @@ struct Rig {
   bus::SilentSound sound;
   bus::Recorder rec;
   bus::GPIB32 gpib{line, clock, sound, &rec};
-  console::frmMain window{gpib};
+  console::MainWindow window{gpib};
 };
 
 }  // namespace reliability

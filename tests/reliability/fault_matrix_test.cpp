@@ -61,7 +61,7 @@ struct Case : Rig {
   QWidget* form() const {
     if (which == Window::Setup) return window.setupWindow();
     if (which == Window::Profile) return window.profileWindow();
-    return const_cast<console::frmMain*>(&window);
+    return const_cast<console::MainWindow*>(&window);
   }
   const QHash<QString, QWidget*>& controls() const {
     if (which == Window::Setup) return window.setupWindow()->controls();

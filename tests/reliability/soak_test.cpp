@@ -57,7 +57,7 @@ TEST(Soak, LiveDisplaysThroughComingAndGoingFaults) {
   const long ticks = env ? std::atol(env) : 100000;
   reliability::Rig r;
   std::ostringstream report;
-  app::ScriptRunner runner(r.window, r.gpib, report);
+  script::ScriptRunner runner(r.window, r.gpib, report);
   runner.setSimulator(&r.sim);
   runner.setVirtualClock(&r.clock);
   Tally tally;
@@ -68,7 +68,7 @@ TEST(Soak, LiveDisplaysThroughComingAndGoingFaults) {
 
   auto run = [&](const std::string& script) {
     report.str("");
-    const app::ScriptResult result = runner.run(script);
+    const script::ScriptResult result = runner.run(script);
     ASSERT_EQ(result.failed, 0) << report.str();
   };
   run("click cmdRdTemp2\nclick cmdRdTime\n");

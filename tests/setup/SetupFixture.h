@@ -16,12 +16,12 @@
 #include "Clock.h"
 #include "Form.h"
 #include "GPIB32.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
 #include "Recorder.h"
+#include "SetupWindow.h"
 #include "TestBus.h"
-#include "frm488_2Cmds.h"
-#include "frmMain.h"
 
 namespace setup_test {
 
@@ -124,7 +124,7 @@ class SetupWindow : public ::testing::Test {
   }
 
   // Creates the window (its load action runs) and shows it; the load traffic is taken.
-  setup::frm488_2Cmds& open(const LoadReplies& r = {}) {
+  setup::SetupWindow& open(const LoadReplies& r = {}) {
     delete w.data();
     for (const std::string* reply : {&r.sre, &r.ese, &r.baud})
       if (!reply->empty()) bus.reply(*reply);
@@ -132,7 +132,7 @@ class SetupWindow : public ::testing::Test {
       bus.reply(r.baudAgain);
     bus.reply(r.rs485);
     if (bus::numericValue(r.rs485) == 1 || bus::numericValue(r.rs485) == 0) bus.reply(r.rs485Again);
-    w = new setup::frm488_2Cmds(gpib);
+    w = new setup::SetupWindow(gpib);
     w->show();
     w->activateWindow();
     (void)QTest::qWaitForWindowActive(w);
@@ -171,7 +171,7 @@ class SetupWindow : public ::testing::Test {
   bus::SilentSound sound;
   Tap tap;
   bus::GPIB32 gpib{bus, clock, sound, &tap};
-  QPointer<setup::frm488_2Cmds> w;
+  QPointer<setup::SetupWindow> w;
   Lines loadTraffic;
   PaintCounter counter;
 };
@@ -180,13 +180,13 @@ class SetupWindow : public ::testing::Test {
 // when closed by its frame.
 class OpenedFromMain : public SetupWindow {
  protected:
-  setup::frm488_2Cmds& openFromMain() {
+  setup::SetupWindow& openFromMain() {
     for (const char* r : {"32\n", "255\n", "9600\n", "9600\n", "1\n", "1\n"}) bus.reply(r);
     main.cmd488_2Cmds_Click();
     if (!main.setupWindow()) throw std::logic_error("the setup window was not created");
     return *main.setupWindow();
   }
-  console::frmMain main{gpib};
+  console::MainWindow main{gpib};
 };
 
 }  // namespace setup_test

@@ -12,7 +12,7 @@ class OnSimulator : public ::testing::Test {
     main.cmdInitialize_Click();  // the converter gets "*ESE 255;*SRE 32" here
     tap.take();
   }
-  setup::frm488_2Cmds& openSetup() {
+  setup::SetupWindow& openSetup() {
     main.cmd488_2Cmds_Click();
     return *main.setupWindow();
   }
@@ -23,7 +23,7 @@ class OnSimulator : public ::testing::Test {
   bus::SilentSound sound;
   Tap tap;
   bus::GPIB32 gpib{sim, clock, sound, &tap};
-  console::frmMain main{gpib};
+  console::MainWindow main{gpib};
 };
 
 TEST_F(OnSimulator, ReadsAndSetsEveryStatusRegister) {

@@ -176,7 +176,7 @@ TEST_F(SetupWindow, LoadReadsRegistersAndSerialSettingsAndSelectsTheOptions) {
 TEST_F(SetupWindow, LoadShowsTheAddressInUse) {
   gpib.ConverterAddr = 12;
   for (const char* r : {"0\n", "0\n", "9600\n", "9600\n", "1\n", "1\n"}) bus.reply(r);
-  w = new setup::frm488_2Cmds(gpib);
+  w = new setup::SetupWindow(gpib);
   EXPECT_EQ(w->txtNewAddr->text(), " 12");
   EXPECT_EQ(tap.take().front(), sent("*SRE?", 12));
 }
@@ -243,7 +243,7 @@ TEST_F(OpenedFromMain, SecondOpeningSendsNothingAndKeepsTheWindowAsItWas) {
 }
 
 TEST_F(OpenedFromMain, ClosingByTheFrameDestroysAndTheNextOpeningLoadsAgain) {
-  QPointer<setup::frm488_2Cmds> first = &openFromMain();
+  QPointer<setup::SetupWindow> first = &openFromMain();
   first->txtPSC->setText("1");
   tap.take();
   first->close();  // the frame's close button

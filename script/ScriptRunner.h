@@ -19,13 +19,13 @@ class QObject;
 class QWidget;
 
 namespace console {
-class frmMain;
+class MainWindow;
 }
 namespace sim {
 class SimulatedBus;
 }
 
-namespace app {
+namespace script {
 
 struct ScriptResult {
   int passed = 0;  // expectations met
@@ -40,7 +40,7 @@ class ScriptRunner final : public bus::Observer {
  public:
   // Failures and the closing count go to `report`. Takes over the window's exitProgram: an Exit
   // ends the console's part of the script instead of the process.
-  ScriptRunner(console::frmMain& window, bus::GPIB32& gpib, std::ostream& report);
+  ScriptRunner(console::MainWindow& window, bus::GPIB32& gpib, std::ostream& report);
   ~ScriptRunner() override;
 
   // The built-in simulator, for the `sim` steps; without one they fail.
@@ -86,7 +86,7 @@ class ScriptRunner final : public bus::Observer {
   void wait(double seconds);
   void settle();
 
-  console::frmMain& window_;
+  console::MainWindow& window_;
   bus::GPIB32& gpib_;
   std::ostream& report_;
   sim::SimulatedBus* simulator_ = nullptr;
@@ -103,4 +103,4 @@ class ScriptRunner final : public bus::Observer {
   bool acting_ = false;
 };
 
-}  // namespace app
+}  // namespace script

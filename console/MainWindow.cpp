@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,8 +14,8 @@
 
 #include "Form.h"
 #include "MultiLineBox.h"
-#include "frmCProfile.h"
-#include "frm488_2Cmds.h"
+#include "ProfileWindow.h"
+#include "SetupWindow.h"
 
 namespace console {
 
@@ -95,7 +95,7 @@ const ui::ControlSpec kControls[] = {
 
 }  // namespace
 
-frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
+MainWindow::MainWindow(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
     : QWidget(parent), gpib_(gpib) {
   setObjectName("frmMain");
   setWindowTitle("Main Form");
@@ -107,9 +107,10 @@ frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
   const auto& c = controls_;
   lblFormTop = ui::controlOf<QLabel>(c, "lblFormTop");
   lblFormTop->setFont(ui::formFont(12));
-  lblFormTop->resize(std::max(lblFormTop->width(),
-                              QFontMetrics(lblFormTop->font()).horizontalAdvance(lblFormTop->text()) + 4),
-                     std::max(lblFormTop->height(), QFontMetrics(lblFormTop->font()).height()));
+  lblFormTop->resize(
+      std::max(lblFormTop->width(),
+               QFontMetrics(lblFormTop->font()).horizontalAdvance(lblFormTop->text()) + 4),
+      std::max(lblFormTop->height(), QFontMetrics(lblFormTop->font()).height()));
   lblTop2 = ui::controlOf<QLabel>(c, "lblTop2");
   lblErrReg = ui::controlOf<QLabel>(c, "lblErrReg");
   lblOutput = ui::controlOf<QLabel>(c, "lblOutput");
@@ -185,55 +186,55 @@ frmMain::frmMain(bus::GPIB32& gpib, const QString& driverLine, QWidget* parent)
   Form_Load();
 }
 
-frmMain::~frmMain() = default;
+MainWindow::~MainWindow() = default;
 
-setup::frm488_2Cmds* frmMain::setupWindow() const { return setup_; }
-profile::frmCProfile* frmMain::profileWindow() const { return profile_; }
+setup::SetupWindow* MainWindow::setupWindow() const { return setup_; }
+profile::ProfileWindow* MainWindow::profileWindow() const { return profile_; }
 
-void frmMain::showError(const std::string& text) {
+void MainWindow::showError(const std::string& text) {
   txtError->setText(ui::fromBytes(text));
   txtError->setVisible(true);
 }
 
-void frmMain::connectHandlers() {
-  auto onClick = [this](QPushButton* button, void (frmMain::*handler)()) {
+void MainWindow::connectHandlers() {
+  auto onClick = [this](QPushButton* button, void (MainWindow::*handler)()) {
     connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
   };
-  auto onSelect = [this](ui::OptionButton* option, void (frmMain::*handler)(int)) {
+  auto onSelect = [this](ui::OptionButton* option, void (MainWindow::*handler)(int)) {
     connect(option, &ui::OptionButton::selected, this,
             [this, handler](int index) { (this->*handler)(index); });
   };
-  onClick(cmdExit, &frmMain::cmdExit_Click);
-  onClick(cmd488_2Cmds, &frmMain::cmd488_2Cmds_Click);
-  onClick(cmdInitialize, &frmMain::cmdInitialize_Click);
-  onClick(cmdRdModel, &frmMain::cmdRdModel_Click);
-  onClick(cmdRdSN, &frmMain::cmdRdSN_Click);
-  onClick(cmdRdSoft, &frmMain::cmdRdSoft_Click);
-  onClick(cmdRdRev, &frmMain::cmdRdRev_Click);
-  onClick(cmdRdDate, &frmMain::cmdRdDate_Click);
-  onClick(cmdRdSetPt, &frmMain::cmdRdSetPt_Click);
-  onClick(cmdRdTemp, &frmMain::cmdRdTemp_Click);
-  onClick(cmdRdErr, &frmMain::cmdRdErr_Click);
-  onClick(cmdSetPt, &frmMain::cmdSetPt_Click);
-  onClick(cmdStopSetPt, &frmMain::cmdStopSetPt_Click);
-  onClick(cmdStatic, &frmMain::cmdStatic_Click);
-  onClick(cmdRdTemp2, &frmMain::cmdRdTemp2_Click);
-  onClick(cmdRdTime, &frmMain::cmdRdTime_Click);
-  onClick(cmdChgAddr, &frmMain::cmdChgAddr_Click);
-  onClick(cmdSend, &frmMain::cmdSend_Click);
-  onClick(cmdClr, &frmMain::cmdClr_Click);
-  onClick(cmdESR, &frmMain::cmdESR_Click);
-  onClick(cmdRunProfile, &frmMain::cmdRunProfile_Click);
-  onClick(cmdStop, &frmMain::cmdStop_Click);
-  onClick(cmdDelete, &frmMain::cmdDelete_Click);
-  onClick(cmdConfirm, &frmMain::cmdConfirm_Click);
-  onClick(cmdCreate, &frmMain::cmdCreate_Click);
-  onSelect(optUnits[0], &frmMain::optUnits_Click);
-  onSelect(optUnits[1], &frmMain::optUnits_Click);
-  onSelect(optCmdRead, &frmMain::optCmdRead_Click);
-  onSelect(optCmdWrt, &frmMain::optCmdWrt_Click);
-  onSelect(optDecimal, &frmMain::optDecimal_Click);
-  onSelect(optHex, &frmMain::optHex_Click);
+  onClick(cmdExit, &MainWindow::cmdExit_Click);
+  onClick(cmd488_2Cmds, &MainWindow::cmd488_2Cmds_Click);
+  onClick(cmdInitialize, &MainWindow::cmdInitialize_Click);
+  onClick(cmdRdModel, &MainWindow::cmdRdModel_Click);
+  onClick(cmdRdSN, &MainWindow::cmdRdSN_Click);
+  onClick(cmdRdSoft, &MainWindow::cmdRdSoft_Click);
+  onClick(cmdRdRev, &MainWindow::cmdRdRev_Click);
+  onClick(cmdRdDate, &MainWindow::cmdRdDate_Click);
+  onClick(cmdRdSetPt, &MainWindow::cmdRdSetPt_Click);
+  onClick(cmdRdTemp, &MainWindow::cmdRdTemp_Click);
+  onClick(cmdRdErr, &MainWindow::cmdRdErr_Click);
+  onClick(cmdSetPt, &MainWindow::cmdSetPt_Click);
+  onClick(cmdStopSetPt, &MainWindow::cmdStopSetPt_Click);
+  onClick(cmdStatic, &MainWindow::cmdStatic_Click);
+  onClick(cmdRdTemp2, &MainWindow::cmdRdTemp2_Click);
+  onClick(cmdRdTime, &MainWindow::cmdRdTime_Click);
+  onClick(cmdChgAddr, &MainWindow::cmdChgAddr_Click);
+  onClick(cmdSend, &MainWindow::cmdSend_Click);
+  onClick(cmdClr, &MainWindow::cmdClr_Click);
+  onClick(cmdESR, &MainWindow::cmdESR_Click);
+  onClick(cmdRunProfile, &MainWindow::cmdRunProfile_Click);
+  onClick(cmdStop, &MainWindow::cmdStop_Click);
+  onClick(cmdDelete, &MainWindow::cmdDelete_Click);
+  onClick(cmdConfirm, &MainWindow::cmdConfirm_Click);
+  onClick(cmdCreate, &MainWindow::cmdCreate_Click);
+  onSelect(optUnits[0], &MainWindow::optUnits_Click);
+  onSelect(optUnits[1], &MainWindow::optUnits_Click);
+  onSelect(optCmdRead, &MainWindow::optCmdRead_Click);
+  onSelect(optCmdWrt, &MainWindow::optCmdWrt_Click);
+  onSelect(optDecimal, &MainWindow::optDecimal_Click);
+  onSelect(optHex, &MainWindow::optHex_Click);
   connect(txtCurAddr, &QLineEdit::textChanged, this, [this] { txtCurAddr_Change(); });
   connect(txtOutput, &QLineEdit::textChanged, this, [this] { txtOutput_Change(); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
@@ -241,7 +242,7 @@ void frmMain::connectHandlers() {
   txtOutput->installEventFilter(this);
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
@@ -252,7 +253,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void frmMain::Form_Load() {
+void MainWindow::Form_Load() {
   TempRdFlag = 0;
   TimeRdFlag = 0;
   txtError->clear();
@@ -267,10 +268,11 @@ void frmMain::Form_Load() {
   cmdInitialize->setEnabled(true);
   cmdExit->setEnabled(true);
   for (QWidget* control : std::initializer_list<QWidget*>{
-           cmdChgAddr, cmdRdErr, cmd488_2Cmds, cmdRdModel, cmdRdSN, cmdRdSoft, cmdRdRev,
-           cmdRdDate, cmdRdSetPt, cmdESR, cmdRdTemp, cmdSend, cmdClr, cmdRdTemp2, cmdRdTime,
-           cmdStatic, cmdRunProfile, cmdStop, cmdConfirm, cmdDelete, cmdCreate, cmdSetPt,
-           cmdStopSetPt, optDecimal, optHex, optCmdRead, optCmdWrt, optUnits[0], optUnits[1]})
+           cmdChgAddr, cmdRdErr,   cmd488_2Cmds, cmdRdModel,  cmdRdSN,       cmdRdSoft,
+           cmdRdRev,   cmdRdDate,  cmdRdSetPt,   cmdESR,      cmdRdTemp,     cmdSend,
+           cmdClr,     cmdRdTemp2, cmdRdTime,    cmdStatic,   cmdRunProfile, cmdStop,
+           cmdConfirm, cmdDelete,  cmdCreate,    cmdSetPt,    cmdStopSetPt,  optDecimal,
+           optHex,     optCmdRead, optCmdWrt,    optUnits[0], optUnits[1]})
     control->setEnabled(false);
 
   lblOutput->setVisible(false);
@@ -289,44 +291,44 @@ void frmMain::Form_Load() {
   Timer1->start();
 }
 
-void frmMain::cmdExit_Click() {
+void MainWindow::cmdExit_Click() {
   if (exitProgram) exitProgram();
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing the window by its frame ends the program as "Exit" does.
   event->accept();
   cmdExit_Click();
 }
 
-void frmMain::cmd488_2Cmds_Click() {
+void MainWindow::cmd488_2Cmds_Click() {
   txtResults->clear();
-  if (!setup_) setup_ = new setup::frm488_2Cmds(gpib_, this);
+  if (!setup_) setup_ = new setup::SetupWindow(gpib_, this);
   ui::showModal(setup_);
   if (gpib_.observer()) gpib_.observer()->window(setup_->objectName().toStdString(), true);
 }
 
-void frmMain::cmdCreate_Click() {
+void MainWindow::cmdCreate_Click() {
   txtResults->clear();
-  if (!profile_) profile_ = new profile::frmCProfile(gpib_, this);
+  if (!profile_) profile_ = new profile::ProfileWindow(gpib_, this);
   ui::showModal(profile_);
   if (gpib_.observer()) gpib_.observer()->window(profile_->objectName().toStdString(), true);
 }
 
-void frmMain::refuse(const QString& message) {
+void MainWindow::refuse(const QString& message) {
   txtError->setText(message);
   txtError->setVisible(true);
   gpib_.Beep();
 }
 
-void frmMain::showModbusError(bool withChecks) {
+void MainWindow::showModbusError(bool withChecks) {
   const std::string text = bus::emptyReplyFallback(gpib_, withChecks ? checks() : nullptr);
   showError(text);
   txtResults->clear();
   gpib_.Beep();
 }
 
-bool frmMain::registerQuery(const std::string& line, const char* label, bool withChecks) {
+bool MainWindow::registerQuery(const std::string& line, const char* label, bool withChecks) {
   if (bus::queryExchange(gpib_, line, withChecks ? checks() : nullptr)) {
     txtResults->setText(QString::fromLatin1(label) + ui::fromBytes(gpib_.ReplyBuf));
     return true;

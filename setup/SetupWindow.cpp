@@ -1,4 +1,4 @@
-#include "frm488_2Cmds.h"
+#include "SetupWindow.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -66,7 +66,7 @@ const ui::ControlSpec kControls[] = {
 
 }  // namespace
 
-frm488_2Cmds::frm488_2Cmds(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
+SetupWindow::SetupWindow(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
   setObjectName("frm488_2Cmds");
   setWindowTitle("GPIB Commands and Setup");
   setAttribute(Qt::WA_DeleteOnClose);  // closed by its frame, it is made anew next time
@@ -129,51 +129,51 @@ frm488_2Cmds::frm488_2Cmds(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent)
   Form_Load();
 }
 
-void frm488_2Cmds::connectHandlers() {
-  auto onClick = [this](QPushButton* button, void (frm488_2Cmds::*handler)()) {
+void SetupWindow::connectHandlers() {
+  auto onClick = [this](QPushButton* button, void (SetupWindow::*handler)()) {
     connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
   };
-  auto onSelect = [this](ui::OptionButton* option, void (frm488_2Cmds::*handler)(int)) {
+  auto onSelect = [this](ui::OptionButton* option, void (SetupWindow::*handler)(int)) {
     connect(option, &ui::OptionButton::selected, this,
             [this, handler](int index) { (this->*handler)(index); });
   };
-  onClick(cmdExit, &frm488_2Cmds::cmdExit_Click);
-  onClick(cmdCLR, &frm488_2Cmds::cmdClr_Click);
-  onClick(cmdESE, &frm488_2Cmds::cmdESE_Click);
-  onClick(cmdESR, &frm488_2Cmds::cmdESR_Click);
-  onClick(cmdIDN, &frm488_2Cmds::cmdIDN_Click);
-  onClick(cmdSRE, &frm488_2Cmds::cmdSRE_Click);
-  onClick(cmdSTB, &frm488_2Cmds::cmdSTB_Click);
-  onClick(cmdSav, &frm488_2Cmds::cmdSav_Click);
-  onClick(cmdRST, &frm488_2Cmds::cmdRST_Click);
-  onClick(cmdSetESE, &frm488_2Cmds::cmdSetESE_Click);
-  onClick(cmdSetSRE, &frm488_2Cmds::cmdSetSRE_Click);
-  onClick(cmdSetPSC, &frm488_2Cmds::cmdSetPSC_Click);
-  onClick(cmdSetBaud, &frm488_2Cmds::cmdSetBaud_Click);
-  onClick(cmdFindLstn, &frm488_2Cmds::cmdFindLstn_Click);
-  onClick(cmdSetAddr, &frm488_2Cmds::cmdSetAddr_Click);
-  onClick(cmdSerialPoll, &frm488_2Cmds::cmdSerialPoll_Click);
-  onSelect(opt9600, &frm488_2Cmds::opt9600_Click);
-  onSelect(opt19200, &frm488_2Cmds::opt19200_Click);
-  onSelect(optModeEna, &frm488_2Cmds::optModeEna_Click);
-  onSelect(optModeDis, &frm488_2Cmds::optModeDis_Click);
+  onClick(cmdExit, &SetupWindow::cmdExit_Click);
+  onClick(cmdCLR, &SetupWindow::cmdClr_Click);
+  onClick(cmdESE, &SetupWindow::cmdESE_Click);
+  onClick(cmdESR, &SetupWindow::cmdESR_Click);
+  onClick(cmdIDN, &SetupWindow::cmdIDN_Click);
+  onClick(cmdSRE, &SetupWindow::cmdSRE_Click);
+  onClick(cmdSTB, &SetupWindow::cmdSTB_Click);
+  onClick(cmdSav, &SetupWindow::cmdSav_Click);
+  onClick(cmdRST, &SetupWindow::cmdRST_Click);
+  onClick(cmdSetESE, &SetupWindow::cmdSetESE_Click);
+  onClick(cmdSetSRE, &SetupWindow::cmdSetSRE_Click);
+  onClick(cmdSetPSC, &SetupWindow::cmdSetPSC_Click);
+  onClick(cmdSetBaud, &SetupWindow::cmdSetBaud_Click);
+  onClick(cmdFindLstn, &SetupWindow::cmdFindLstn_Click);
+  onClick(cmdSetAddr, &SetupWindow::cmdSetAddr_Click);
+  onClick(cmdSerialPoll, &SetupWindow::cmdSerialPoll_Click);
+  onSelect(opt9600, &SetupWindow::opt9600_Click);
+  onSelect(opt19200, &SetupWindow::opt19200_Click);
+  onSelect(optModeEna, &SetupWindow::optModeEna_Click);
+  onSelect(optModeDis, &SetupWindow::optModeDis_Click);
 }
 
-void frm488_2Cmds::showError(const std::string& text) {
+void SetupWindow::showError(const std::string& text) {
   txtGPIBErr->setText(ui::fromBytes(text));
   txtGPIBErr->setVisible(true);
 }
 
-void frm488_2Cmds::showMessage(const QString& text) {
+void SetupWindow::showMessage(const QString& text) {
   txtError->setText(text);
   txtError->setVisible(true);
 }
 
-void frm488_2Cmds::appendResult(const QString& line) {
+void SetupWindow::appendResult(const QString& line) {
   txtResults2->setText(txtResults2->text() + NL + line);
 }
 
-void frm488_2Cmds::queryNoWait(const std::string& line) {
+void SetupWindow::queryNoWait(const std::string& line) {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, line, 1);
   // Nothing stale may pass for the reply when the interface gate keeps the read from happening.
@@ -181,19 +181,19 @@ void frm488_2Cmds::queryNoWait(const std::string& line) {
   g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
 }
 
-void frm488_2Cmds::queryDirect(const std::string& line) {
+void SetupWindow::queryDirect(const std::string& line) {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, line, 1);
   g.ReceiveDirect(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 80);
 }
 
-double frm488_2Cmds::replyValue() const { return bus::numericValue(gpib_.ReplyBuf); }
+double SetupWindow::replyValue() const { return bus::numericValue(gpib_.ReplyBuf); }
 
-QString frm488_2Cmds::replyValueText() const {
+QString SetupWindow::replyValueText() const {
   return QString::fromStdString(bus::plainNumberText(replyValue()));
 }
 
-void frm488_2Cmds::Form_Load() {
+void SetupWindow::Form_Load() {
   auto& g = gpib_;
   NL = QStringLiteral("\r\n");
   txtError->clear();
@@ -231,7 +231,7 @@ void frm488_2Cmds::Form_Load() {
   txtResults2->clear();
 }
 
-void frm488_2Cmds::cmdExit_Click() {
+void SetupWindow::cmdExit_Click() {
   auto& g = gpib_;
   // The converter takes the serial settings chosen here into use only now.
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "SYST:COMM:SER:UPDATE", 1);
@@ -247,13 +247,13 @@ void frm488_2Cmds::cmdExit_Click() {
   if (g.observer()) g.observer()->window(objectName().toStdString(), false);
 }
 
-void frm488_2Cmds::closeEvent(QCloseEvent* event) {
+void SetupWindow::closeEvent(QCloseEvent* event) {
   // Closed by its frame: no update and no device clear; the window goes (WA_DeleteOnClose).
   event->accept();
   if (isVisible() && gpib_.observer()) gpib_.observer()->window(objectName().toStdString(), false);
 }
 
-void frm488_2Cmds::keyPressEvent(QKeyEvent* event) {
+void SetupWindow::keyPressEvent(QKeyEvent* event) {
   // Escape would close the dialog behind the operator's back, skipping the exit action.
   if (event->key() == Qt::Key_Escape) return event->accept();
   QDialog::keyPressEvent(event);

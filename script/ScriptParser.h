@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace script {
 
 // One step of a script, as the operator's story reads: "click cmdSend", "expect beeps 1".
 enum class StepKind {
@@ -67,4 +67,4 @@ std::vector<ScriptLine> parseScript(std::string_view text);
 
 const char* stateName(ControlState state);
 
-}  // namespace app
+}  // namespace script

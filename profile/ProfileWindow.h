@@ -24,10 +24,10 @@ namespace profile {
 // The profile generator: selects a profile number in the controller and builds it step by step.
 // Created on the first "Create  Profile" and only hidden afterwards, so it keeps its state
 // between openings.
-class frmCProfile final : public QDialog {
+class ProfileWindow final : public QDialog {
   Q_OBJECT
  public:
-  explicit frmCProfile(bus::GPIB32& gpib, QWidget* parent = nullptr);
+  explicit ProfileWindow(bus::GPIB32& gpib, QWidget* parent = nullptr);
 
   // A control by name ("cmdSetTime", "optStep(2)").
   QWidget* control(const QString& name) const { return controls_.value(name); }

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace app {
+namespace script {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::optional<std::string> sentLine(std::string_view call) {
   return std::move(text.bytes);
 }
 
-}  // namespace app
+}  // namespace script

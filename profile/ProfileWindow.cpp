@@ -1,4 +1,4 @@
-#include "frmCProfile.h"
+#include "ProfileWindow.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -73,7 +73,7 @@ constexpr int kAutoStart = 0, kTime = 1, kRamp = 2, kSoak = 3, kEnd = 4;
 
 }  // namespace
 
-frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
+ProfileWindow::ProfileWindow(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), gpib_(gpib) {
   setObjectName("frmCProfile");
   setWindowTitle("Profile Generator Form");
   setFixedSize(ui::twips(kClientWidth), ui::twips(kClientHeight));
@@ -96,7 +96,8 @@ frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), 
   txtStepNum = ui::controlOf<QLineEdit>(c, "txtStepNum");
   txtProfile = ui::controlOf<QLineEdit>(c, "txtProfile");
   for (int i = 0; i < 5; ++i)
-    optStep[i] = ui::controlOf<ui::OptionButton>(c, QStringLiteral("optStep(%1)").arg(i).toLatin1());
+    optStep[i] =
+        ui::controlOf<ui::OptionButton>(c, QStringLiteral("optStep(%1)").arg(i).toLatin1());
   lblStep = ui::controlOf<QLabel>(c, "lblStep");
   lblTemp = ui::controlOf<QLabel>(c, "lblTemp");
   lblHHMMSS = ui::controlOf<QLabel>(c, "lblHHMMSS");
@@ -124,7 +125,7 @@ frmCProfile::frmCProfile(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), 
   Form_Load();
 }
 
-void frmCProfile::Form_Load() {
+void ProfileWindow::Form_Load() {
   for (QLineEdit* box : {txtProfile, txtStepNum, txtHH, txtMM, txtSS, txtTemp}) box->clear();
   for (QGroupBox* frame : {frmGenProfile, frmStep, frmStepType}) frame->setEnabled(false);
   for (ui::OptionButton* option : optStep) option->setEnabled(false);
@@ -139,25 +140,25 @@ void frmCProfile::Form_Load() {
 
 // Closing by the window frame or with Escape leaves the window as Return does: hidden, with
 // everything kept for the next opening.
-void frmCProfile::reject() { cmdReturn_Click(); }
+void ProfileWindow::reject() { cmdReturn_Click(); }
 
-void frmCProfile::cmdReturn_Click() {
+void ProfileWindow::cmdReturn_Click() {
   hide();
   if (gpib_.observer()) gpib_.observer()->window(objectName().toStdString(), false);
 }
 
-void frmCProfile::write(float reg, float value) {
+void ProfileWindow::write(float reg, float value) {
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, bus::registerWriteLine(reg, value), 1);
 }
 
-void frmCProfile::askModbusError() {
+void ProfileWindow::askModbusError() {
   auto& g = gpib_;
   g.Send_msg(g.BoardIndex, g.ConverterAddr, "E?", 1);
   g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
   g.ReplyBuf = bus::trimTrailingBlanks(g.ReplyBuf);
 }
 
-void frmCProfile::reportModbusError() {
+void ProfileWindow::reportModbusError() {
   std::string code = gpib_.ReplyBuf;
   if (!code.empty()) code.pop_back();  // the line terminator
   txtResults->setText("Modbus Error " + ui::fromBytes(code));
@@ -165,13 +166,13 @@ void frmCProfile::reportModbusError() {
   gpib_.Beep();
 }
 
-void frmCProfile::refuse(const QString& message) {
+void ProfileWindow::refuse(const QString& message) {
   txtResults->setText(message);
   txtResults->setVisible(true);
   gpib_.Beep();
 }
 
-std::optional<float> frmCProfile::entryValue(QLineEdit* box, const char* what) {
+std::optional<float> ProfileWindow::entryValue(QLineEdit* box, const char* what) {
   const auto value = bus::toSingle(bus::numericValue(ui::toBytes(box->text())));
   if (!value)
     refuse(QString::fromLatin1(what) +
@@ -179,7 +180,7 @@ std::optional<float> frmCProfile::entryValue(QLineEdit* box, const char* what) {
   return value;
 }
 
-void frmCProfile::cmdSetProfile_Click() {
+void ProfileWindow::cmdSetProfile_Click() {
   auto& g = gpib_;
   txtResults->clear();
   Step = 0;
@@ -243,12 +244,12 @@ void frmCProfile::cmdSetProfile_Click() {
   lblStep->setVisible(true);
 }
 
-void frmCProfile::InsertStep(std::int16_t stepNumber) {
+void ProfileWindow::InsertStep(std::int16_t stepNumber) {
   write(4001, stepNumber);
   write(4002, 2);
 }
 
-void frmCProfile::optStep_Click(std::int16_t Index) {
+void ProfileWindow::optStep_Click(std::int16_t Index) {
   auto& g = gpib_;
   txtResults->setVisible(false);
   if (Index < 0 || Index > 4) return;
@@ -310,7 +311,7 @@ void frmCProfile::optStep_Click(std::int16_t Index) {
   }
 }
 
-void frmCProfile::completeStep() {
+void ProfileWindow::completeStep() {
   write(25, 0);
   for (QWidget* control :
        std::initializer_list<QWidget*>{txtHH, txtMM, txtSS, lblSetTime, lblHHMMSS, cmdSetTime})
@@ -319,7 +320,7 @@ void frmCProfile::completeStep() {
   lblStep->setVisible(true);
 }
 
-void frmCProfile::cmdSetTime_Click() {
+void ProfileWindow::cmdSetTime_Click() {
   auto& g = gpib_;
   txtResults->setVisible(false);
   const auto hours = entryValue(txtHH, "HH");
@@ -355,7 +356,7 @@ void frmCProfile::cmdSetTime_Click() {
   }
 }
 
-void frmCProfile::cmdSetTemp_Click() {
+void ProfileWindow::cmdSetTemp_Click() {
   auto& g = gpib_;
   txtResults->setVisible(false);
   const auto temperature = entryValue(txtTemp, "Temp");

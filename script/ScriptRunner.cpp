@@ -15,15 +15,15 @@
 #include <sstream>
 
 #include "Form.h"
+#include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "ProfileWindow.h"
 #include "QuotedText.h"
+#include "SetupWindow.h"
 #include "SimulatedBus.h"
-#include "frm488_2Cmds.h"
-#include "frmCProfile.h"
-#include "frmMain.h"
 
-namespace app {
+namespace script {
 
 namespace {
 
@@ -82,7 +82,7 @@ constexpr int kTicksPerTurn = 250;
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(console::frmMain& window, bus::GPIB32& gpib, std::ostream& report)
+ScriptRunner::ScriptRunner(console::MainWindow& window, bus::GPIB32& gpib, std::ostream& report)
     : window_(window), gpib_(gpib), report_(report) {
   window_.exitProgram = [this] { ended_ = true; };
 }
@@ -382,4 +382,4 @@ void ScriptRunner::wait(double seconds) {
   }
 }
 
-}  // namespace app
+}  // namespace script

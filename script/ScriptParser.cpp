@@ -6,7 +6,7 @@
 
 #include "QuotedText.h"
 
-namespace app {
+namespace script {
 
 namespace {
 
@@ -319,4 +319,4 @@ const char* stateName(ControlState state) {
   return "";
 }
 
-}  // namespace app
+}  // namespace script

@@ -25,23 +25,23 @@ class OptionButton;
 }  // namespace ui
 
 namespace setup {
-class frm488_2Cmds;
+class SetupWindow;
 }
 namespace profile {
-class frmCProfile;
+class ProfileWindow;
 }
 
 namespace console {
 
 // The main window: bus initialisation, controller queries, static set point and live display,
 // Modbus address, manual command assembler and profile controls.
-class frmMain final : public QWidget, public bus::ErrorBox {
+class MainWindow final : public QWidget, public bus::ErrorBox {
   Q_OBJECT
  public:
   // `driverLine` is shown under the controls: which driver the console runs on.
-  explicit frmMain(bus::GPIB32& gpib, const QString& driverLine = QString(),
-                   QWidget* parent = nullptr);
-  ~frmMain() override;
+  explicit MainWindow(bus::GPIB32& gpib, const QString& driverLine = QString(),
+                      QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // What "Exit" does to end the program; tests replace it.
   std::function<void()> exitProgram;
@@ -50,8 +50,8 @@ class frmMain final : public QWidget, public bus::ErrorBox {
   QWidget* control(const QString& name) const { return controls_.value(name); }
   const QHash<QString, QWidget*>& controls() const { return controls_; }
   // The windows it opens, once they exist.
-  setup::frm488_2Cmds* setupWindow() const;
-  profile::frmCProfile* profileWindow() const;
+  setup::SetupWindow* setupWindow() const;
+  profile::ProfileWindow* profileWindow() const;
 
   // The error box: txtError shows `text` and becomes visible.
   void showError(const std::string& text) override;
@@ -154,8 +154,8 @@ class frmMain final : public QWidget, public bus::ErrorBox {
 
   bus::GPIB32& gpib_;
   QHash<QString, QWidget*> controls_;
-  QPointer<setup::frm488_2Cmds> setup_;
-  QPointer<profile::frmCProfile> profile_;
+  QPointer<setup::SetupWindow> setup_;
+  QPointer<profile::ProfileWindow> profile_;
 };
 
 }  // namespace console

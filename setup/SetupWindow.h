@@ -26,10 +26,10 @@ namespace setup {
 //
 // Created on first use and only hidden by "Return to Main Form", so it keeps its entries and
 // option selections between openings; closing it by its frame destroys it.
-class frm488_2Cmds final : public QDialog, public bus::ErrorBox {
+class SetupWindow final : public QDialog, public bus::ErrorBox {
   Q_OBJECT
  public:
-  explicit frm488_2Cmds(bus::GPIB32& gpib, QWidget* parent = nullptr);
+  explicit SetupWindow(bus::GPIB32& gpib, QWidget* parent = nullptr);
 
   // A control by name ("cmdSetESE", "opt9600(0)"), for tests and scripts.
   QWidget* control(const QString& name) const { return controls_.value(name); }

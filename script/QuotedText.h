@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace script {
 
 // A text in double quotes as scripts write it and traces print it: \n, \r, \t, \\, \" and
 // \xNN (two hexadecimal digits, any byte, NUL included); every other byte stands for itself.
@@ -22,4 +22,4 @@ Quoted readQuoted(std::string_view text, std::size_t start);
 // empty for any other call.
 std::optional<std::string> sentLine(std::string_view call);
 
-}  // namespace app
+}  // namespace script

@@ -8,7 +8,7 @@
 #include "Clock.h"
 #include "Observer.h"
 
-namespace app {
+namespace script {
 
 // The bus trace: one line per event, written and flushed as it happens, each starting with the
 // milliseconds since the trace began (on the clock the console runs on) and a blank:
@@ -51,4 +51,4 @@ class Trace final : public bus::Observer {
   double origin_;
 };
 
-}  // namespace app
+}  // namespace script

@@ -8,7 +8,7 @@
 #include "QuotedText.h"
 #include "StatusReport.h"
 
-namespace app {
+namespace script {
 
 Trace::Trace(std::ostream& out, const bus::Clock& clock)
     : out_(out), clock_(clock), origin_(clock.now()) {
@@ -79,4 +79,4 @@ void Trace::step(int line, const std::string& source) {
   write("step " + std::to_string(line) + " " + source);
 }
 
-}  // namespace app
+}  // namespace script
