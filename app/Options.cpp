@@ -1,64 +1,69 @@
 #include "Options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 namespace app {
 
 namespace {
 
-// The value of `--name VALUE` or `--name=VALUE`; false when `arg` is not that option.
-// An option without its value leaves `value` empty.
-bool valueOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
-                 std::string& value) {
-  const std::string& arg = args[i];
-  if (arg == name) {
-    value = i + 1 < args.size() ? args[++i] : std::string();
-    return true;
-  }
-  if (arg.rfind(name + "=", 0) == 0) {
-    value = arg.substr(name.size() + 1);
-    return true;
-  }
-  return false;
+// What to say when a value option comes without its value.
+const char* missingValue(const QString& name) {
+  if (name == "driver") return "--driver needs the path of a GPIB driver library";
+  if (name == "trace") return "--trace needs a file name (- for standard output)";
+  return "--script needs the path of a script file";
 }
 
 }  // namespace
 
 Options parseOptions(const std::vector<std::string>& args) {
+  QCommandLineParser parser;
+  // Options are written --name; a single dash is never a bundle of letters here.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption simulate("simulate"), virtualTime("virtual-time"),
+      help(QStringList{"h", "help"}), version("version"), driver("driver", {}, "PATH"),
+      trace("trace", {}, "FILE"), script("script", {}, "FILE");
+  parser.addOptions({simulate, virtualTime, help, version, driver, trace, script});
+
+  QStringList arguments{"gpib-modbus-console"};
+  for (const std::string& arg : args) arguments << QString::fromStdString(arg);
+
   Options options;
-  std::string value;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--simulate") {
-      options.driver = Options::Driver::Simulator;
-    } else if (valueOption(args, i, "--driver", value)) {
-      if (value.empty()) {
-        options.error = "--driver needs the path of a GPIB driver library";
-        return options;
-      }
-      options.driver = Options::Driver::Library;
-      options.driverPath = value;
-    } else if (valueOption(args, i, "--trace", value)) {
-      if (value.empty()) {
-        options.error = "--trace needs a file name (- for standard output)";
-        return options;
-      }
-      options.tracePath = value;
-    } else if (valueOption(args, i, "--script", value)) {
-      if (value.empty()) {
-        options.error = "--script needs the path of a script file";
-        return options;
-      }
-      options.scriptPath = value;
-    } else if (arg == "--virtual-time") {
-      options.virtualTime = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
+  if (!parser.parse(arguments)) {
+    // The parser names the option it stopped at; say it in the console's own words.
+    if (!parser.unknownOptionNames().isEmpty()) {
+      const QString name = parser.unknownOptionNames().constFirst();
+      options.error =
+          "unknown option " + std::string(name.size() == 1 ? "-" : "--") + name.toStdString();
     } else {
-      options.error = "unknown option " + arg;
+      const QString text = parser.errorText();
+      for (const QString name : {"driver", "trace", "script"})
+        if (text.contains("'--" + name + "'")) options.error = missingValue(name);
+      if (options.error.empty()) options.error = text.toStdString();
+    }
+    return options;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    options.error = "unknown option " + parser.positionalArguments().constFirst().toStdString();
+    return options;
+  }
+  for (const QCommandLineOption* option : {&driver, &trace, &script})
+    if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+      options.error = missingValue(option->names().constFirst());
       return options;
     }
+
+  if (parser.isSet(simulate)) options.driver = Options::Driver::Simulator;
+  if (parser.isSet(driver)) {
+    options.driver = Options::Driver::Library;
+    options.driverPath = parser.value(driver).toStdString();
   }
+  options.tracePath = parser.value(trace).toStdString();
+  options.scriptPath = parser.value(script).toStdString();
+  options.virtualTime = parser.isSet(virtualTime);
+  options.help = parser.isSet(help);
+  options.version = parser.isSet(version);
+
   if (options.virtualTime && options.driver != Options::Driver::Simulator)
     options.error =
         "--virtual-time needs --simulate: only the built-in simulator keeps "
