@@ -1,0 +1,51 @@
+#include "Options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the command line asked for, in one line: driver, then the paths and switches given.
+std::string asked(const app::Options& o) {
+  static const char* const drivers[] = {"automatic", "simulator", "library"};
+  std::string t =
+      drivers[static_cast<int>(o.driver)] + (o.driverPath.empty() ? "" : " " + o.driverPath);
+  if (!o.tracePath.empty()) t += " trace=" + o.tracePath;
+  if (!o.scriptPath.empty()) t += " script=" + o.scriptPath;
+  if (o.virtualTime) t += " virtual";
+  if (o.help) t += " help";
+  if (o.version) t += " version";
+  return o.error.empty() ? t : "error: " + o.error;
+}
+
+TEST(Options, CommandLines) {
+  const std::string needsSimulate =
+      "error: --virtual-time needs --simulate: only the built-in simulator keeps simulated time";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "automatic"},
+      {{"--simulate"}, "simulator"},
+      {{"--driver", "/lib/x.so"}, "library /lib/x.so"},
+      {{"--driver=/lib/x.so", "--help", "--version"}, "library /lib/x.so help version"},
+      {{"-h"}, "automatic help"},
+      {{"--trace=out.txt", "--simulate"}, "simulator trace=out.txt"},
+      {{"--simulate", "--virtual-time", "--script=a b.script", "--trace", "-"},
+       "simulator trace=- script=a b.script virtual"},
+      {{"--trace"}, "error: --trace needs a file name (- for standard output)"},
+      {{"--trace="}, "error: --trace needs a file name (- for standard output)"},
+      {{"--script"}, "error: --script needs the path of a script file"},
+      {{"--driver"}, "error: --driver needs the path of a GPIB driver library"},
+      {{"--virtual-time", "--script", "a"}, needsSimulate},
+      {{"--driver", "x.so", "--virtual-time", "--script", "a"}, needsSimulate},
+      {{"--simulate", "--virtual-time"},
+       "error: --virtual-time needs --script: without one nothing makes the time pass"},
+      {{"--scrip", "a"}, "error: unknown option --scrip"},
+      {{"-x"}, "error: unknown option -x"},
+      {{"--simulate", "extra"}, "error: unknown option extra"},
+  };
+  for (const auto& [args, expected] : cases)
+    EXPECT_EQ(asked(app::parseOptions(args)), expected) << testing::PrintToString(args);
+}
+
+}  // namespace

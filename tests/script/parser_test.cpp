@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "NumberText.h"
+#include "ScriptParser.h"
+
+namespace {
+
+using script::Step;
+
+// A step in one line: its kind, then only the fields that are set.
+std::string shown(const Step& s) {
+  static const char* const kinds[] = {
+      "Click",           "Select",         "Type",           "Key",
+      "Close",           "ExpectText",     "ExpectState",    "ExpectBeeps",
+      "ExpectSent",      "ExpectSentNone", "ExpectPause",    "Wait",
+      "SimPresent",      "SimSilent",      "SimModbusError", "SimRegister",
+      "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud"};
+  std::string t = kinds[static_cast<int>(s.kind)];
+  if (!s.name.empty()) t += " " + s.name;
+  if (!s.text.empty()) t += " [" + bus::escapeBytes(s.text) + "]";
+  if (s.state != script::ControlState::Visible) t += std::string(" ") + script::stateName(s.state);
+  if (s.seconds != 0) t += " s=" + bus::plainNumberText(s.seconds);
+  if (s.number != 0) t += " n=" + std::to_string(s.number);
+  if (s.value != 0) t += " v=" + std::to_string(s.value);
+  if (s.count != 0) t += " c=" + std::to_string(s.count);
+  return t + (s.flag ? " on" : "");
+}
+
+TEST(ScriptParser, EveryStepForm) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"  click   cmdSend  # the assembler", "Click cmdSend"},
+      {"type txtOutput \" 1, 2 \"", "Type txtOutput [ 1, 2 ]"},
+      {"type txtOutput 1, 2   # two words", "Type txtOutput [1, 2]"},
+      {"type txtOutput a#b", "Type txtOutput [a#b]"},
+      {"type txtSetPt \"\"", "Type txtSetPt"},
+      {R"(type t "\x00A\xff\r\n\t\\\"")", R"(Type t [\x00A\xFF\r\n\t\\\"])"},
+      {"type t \"# not a comment\"", "Type t [# not a comment]"},
+      {"expect txtTemp text 75", "ExpectText txtTemp [75]"},
+      {"expect cmdSend hidden", "ExpectState cmdSend hidden"},
+      {"expect optUnits(1) selected", "ExpectState optUnits(1) selected"},
+      {"expect beeps 3", "ExpectBeeps n=3"},
+      {"expect sent \"none\"", "ExpectSent [none]"},
+      {"expect sent none", "ExpectSentNone"},
+      {"expect pause 0.1", "ExpectPause s=0.1"},
+      {"wait .5", "Wait s=0.5"},
+      {"wait 86400", "Wait s=86400"},
+      {"sim present", "SimPresent on"},
+      {"sim silent on", "SimSilent on"},
+      {"sim modbus-error 2", "SimModbusError n=2 c=1"},
+      {"sim modbus-error 101 3", "SimModbusError n=101 c=3"},
+      {"sim register 100 -40", "SimRegister n=100 v=-40"},
+      {"sim register 65535 65535", "SimRegister n=65535 v=65535"},
+      {"sim register 100 none", "SimRegisterNone n=100"},
+      {"sim reply \"x\\r\\n\"", "SimReply [x\\r\\n]"},
+  };
+  for (const auto& [line, step] : cases) {
+    const script::ParsedLine parsed = script::parseLine(line);
+    EXPECT_EQ(parsed.error, "") << line;
+    EXPECT_EQ(parsed.step ? shown(*parsed.step) : "nothing", step) << line;
+  }
+  for (const char* nothing : {"", " \t", "# a comment", "  #click x"})
+    EXPECT_FALSE(script::parseLine(nothing).step || !script::parseLine(nothing).error.empty());
+}
+
+TEST(ScriptParser, BadLinesSayWhatIsWrong) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"clik cmdSend",
+       "unknown step \"clik\" (click, select, type, key, close, expect, wait, sim)"},
+      {"click", "click needs a control name"},
+      {"click cmdSend now", "unexpected \"now\" at the end of the step"},
+      {"click 9lives", "\"9lives\" is not a control name (NAME or NAME(INDEX))"},
+      {"select optStep(2", "\"optStep(2\" is not a control name (NAME or NAME(INDEX))"},
+      {"select optStep(x)", "\"optStep(x)\" is not a control name (NAME or NAME(INDEX))"},
+      {"type txtReg", "type needs the text to type (\"\" empties the box)"},
+      {"type txtReg \"200", "the closing quote is missing"},
+      {"type txtReg \"2\"00", "a blank must follow the closing quote"},
+      {"type txtReg \"\\q\"", "unknown escape \\q (use \\n, \\r, \\t, \\\\, \\\" or \\xNN)"},
+      {"type txtReg \"\\x4\"", "\\x needs two hexadecimal digits"},
+      {"type txtReg \"end\\\"", "the closing quote is missing"},
+      {"key txtOutput", "key needs the key's name (Enter)"},
+      {"key txtOutput Escape", "unknown key \"Escape\" (Enter)"},
+      {"expect", "expect needs a control name, beeps, sent or pause"},
+      {"expect cmdSend", "expect cmdSend needs text \"TEXT\" or a state"},
+      {"expect cmdSend shown",
+       "unknown expectation \"shown\" (text, visible, hidden, enabled, "
+       "disabled, selected, unselected)"},
+      {"expect txtTemp text", "expect NAME text needs the text (\"\" for an empty one)"},
+      {"expect beeps", "expect beeps needs a count"},
+      {"expect beeps two", "the count of beeps must be a whole number, not \"two\""},
+      {"expect beeps -1", "the count of beeps cannot be negative"},
+      {"expect sent R 100", "expect sent needs a \"LINE\" in quotes, or none, not \"R\""},
+      {"expect sent", "expect sent needs a \"LINE\" in quotes, or none"},
+      {"expect pause", "expect pause needs its length in seconds"},
+      {"expect pause -1", "a pause must be a number of seconds such as 2 or 0.5, not \"-1\""},
+      {"wait", "wait needs a number of seconds"},
+      {"wait 1e3", "wait must be a number of seconds such as 2 or 0.5, not \"1e3\""},
+      {"wait .", "wait must be a number of seconds such as 2 or 0.5, not \".\""},
+      {"wait 86400.5", "wait is limited to 86400 seconds (a day)"},
+      {"sim", "sim needs absent, present, silent, modbus-error, register, reply, identity or baud"},
+      {"sim gone",
+       "unknown sim step \"gone\" (absent, present, silent, modbus-error, register, "
+       "reply, identity, baud)"},
+      {"sim silent", "sim silent needs on or off"},
+      {"sim silent yes", "sim silent needs on or off, not \"yes\""},
+      {"sim modbus-error", "sim modbus-error needs an error code"},
+      {"sim modbus-error 0", "the Modbus error code must lie in 1..65535, not 0"},
+      {"sim modbus-error 65536", "the Modbus error code must lie in 1..65535, not 65536"},
+      {"sim modbus-error 3 0", "the count of transactions must be at least 1"},
+      {"sim register 100", "sim register needs a value or none"},
+      {"sim register -1 5", "the register must lie in 0..65535, not -1"},
+      {"sim register 65536 5", "the register must lie in 0..65535, not 65536"},
+      {"sim register 100 70000", "the register's value must lie in -32768..65535, not 70000"},
+      {"sim register 100 -32769", "the register's value must lie in -32768..65535, not -32769"},
+      {"sim register 100 7.5", "the register's value must be a whole number, not \"7.5\""},
+      {"sim reply", "sim reply needs a text"},
+      {"sim baud 0", "the baud rate must be positive"},
+  };
+  for (const auto& [line, error] : cases) {
+    const script::ParsedLine parsed = script::parseLine(line);
+    EXPECT_FALSE(parsed.step.has_value()) << line;
+    EXPECT_EQ(parsed.error, error) << line;
+  }
+}
+
+}  // namespace
