@@ -21,86 +21,65 @@
 
 namespace {
 
-using testing_support::type;
-
-// Hands every call to whichever driver is plugged in: a window brought up on the simulator
-// meets a fault on the test bus and comes back to the simulator afterwards.
+// Hands every call to the simulator or, while a fault is on, to the test bus.
 struct SwitchBus final : bus::Driver {
   explicit SwitchBus(bus::Clock& clock) : sim(clock) {}
-  void ibonl(int ud, int v) override { to->ibonl(ud, v); }
-  void ibsre(int ud, int v) override { to->ibsre(ud, v); }
-  void ibtmo(int ud, int code) override { to->ibtmo(ud, code); }
-  void SendIFC(int board) override { to->SendIFC(board); }
-  void DevClear(int board, bus::Addr4882 a) override { to->DevClear(board, a); }
-  void FindLstn(int board, const bus::Addr4882* pads, bus::Addr4882* out, int n) override {
-    to->FindLstn(board, pads, out, n);
-  }
-  void ReadStatusByte(int board, bus::Addr4882 a, std::int16_t* r) override {
-    to->ReadStatusByte(board, a, r);
-  }
-  void Send(int board, bus::Addr4882 a, const char* d, long n, bus::EotMode m) override {
-    to->Send(board, a, d, n, m);
-  }
-  void Receive(int board, bus::Addr4882 a, char* b, long n, int t) override {
-    to->Receive(board, a, b, n, t);
-  }
+  // clang-format off
+  void ibonl(int u, int v) override { to->ibonl(u, v); }
+  void ibsre(int u, int v) override { to->ibsre(u, v); }
+  void ibtmo(int u, int c) override { to->ibtmo(u, c); }
+  void SendIFC(int b) override { to->SendIFC(b); }
+  void DevClear(int b, bus::Addr4882 a) override { to->DevClear(b, a); }
+  void FindLstn(int b, const bus::Addr4882* p, bus::Addr4882* r, int n) override { to->FindLstn(b, p, r, n); }
+  void ReadStatusByte(int b, bus::Addr4882 a, std::int16_t* r) override { to->ReadStatusByte(b, a, r); }
+  void Send(int b, bus::Addr4882 a, const char* d, long n, bus::EotMode m) override { to->Send(b, a, d, n, m); }
+  void Receive(int b, bus::Addr4882 a, char* d, long n, int t) override { to->Receive(b, a, d, n, t); }
   bus::Status status() const override { return to->status(); }
   std::string describe() const override { return to->describe(); }
+  // clang-format on
   sim::SimulatedBus sim;
   testing_support::TestBus test;
   bus::Driver* to = &sim;
 };
 
-// A console after discovery, with the window under test where most of its controls are live.
+// A console after discovery, with the window under test where most of its controls are live:
+// for the profile generator a timed step done and a ramp waiting for its temperature.
 struct Case : testing_support::Bench<SwitchBus> {
   explicit Case(int which) {
     main.exitProgram = [] {};
     main.cmdInitialize->click();
     main.Timer1->stop();  // ticks are run by hand
-    if (which == 0) {
-      for (auto [box, text] : {std::pair{"txtReg", "100"},
-                               {"txtOutput", "1"},
-                               {"txtSetPt", "75"},
-                               {"txtProfile", "1"}})
-        type(main, box, text);
-      main.cmdDelete->click();  // brings up cmdConfirm
-      form = &main;
-    } else if (which == 1) {
-      main.cmd488_2Cmds->click();
-      for (auto [box, text] :
-           {std::pair{"txtESE", "255"}, {"txtSRE", "32"}, {"txtPSC", "0"}, {"txtNewAddr", "4"}})
-        type(*main.setupWindow(), box, text);
-      form = main.setupWindow();
-    } else {  // a timed step done and a ramp waiting for its temperature: every button is live
-      main.cmdCreate->click();
-      auto& p = *main.profileWindow();
-      for (const char* step : {"txtProfile=1", "cmdSetProfile", "optStep(1)", "cmdSetTime",
-                               "txtTemp=80", "cmdSetTemp", "optStep(2)", "cmdSetTime"})
-        if (const QString s = step; s.contains('='))
-          type(p, s.section('=', 0, 0), s.section('=', 1).toStdString());
-        else
-          qobject_cast<QAbstractButton*>(p.control(s))->click();
-      form = &p;
-    }
+    const char* const steps[3][8] = {
+        {"txtReg=100", "txtOutput=1", "txtSetPt=75", "txtProfile=1", "cmdDelete"},
+        {"txtESE=255", "txtSRE=32", "txtPSC=0", "txtNewAddr=4"},
+        {"txtProfile=1", "cmdSetProfile", "optStep(1)", "cmdSetTime", "txtTemp=80", "cmdSetTemp",
+         "optStep(2)", "cmdSetTime"}};
+    if (which == 1) main.cmd488_2Cmds->click();
+    if (which == 2) main.cmdCreate->click();
+    form = which == 1   ? static_cast<QWidget*>(main.setupWindow())
+           : which == 2 ? static_cast<QWidget*>(main.profileWindow())
+                        : &main;
+    controls = which == 1   ? &main.setupWindow()->controls()
+               : which == 2 ? &main.profileWindow()->controls()
+                            : &main.controls();
+    for (const char* step : steps[which])
+      if (QString s = step; s.contains('='))
+        ui::setTextOf(controls->value(s.section('=', 0, 0)), s.section('=', 1));
+      else if (step)
+        qobject_cast<QAbstractButton*>(controls->value(s))->click();
     tap.take();
   }
   console::MainWindow main{gpib};
   QWidget* form = nullptr;
+  const QHash<QString, QWidget*>* controls = nullptr;
 };
-
-const QHash<QString, QWidget*>& controlsOf(const Case& c) {
-  if (auto* w = qobject_cast<setup::SetupWindow*>(c.form)) return w->controls();
-  if (auto* w = qobject_cast<profile::ProfileWindow*>(c.form)) return w->controls();
-  return c.main.controls();
-}
 
 // Every enabled, visible button and option (array elements by index), Enter in the assembler's
 // boxes, and a tick with both live displays on.
 std::vector<QString> handlersOf(int which) {
   Case c(which);
   std::map<QWidget*, QString> named;
-  const auto& controls = controlsOf(c);
-  for (auto it = controls.begin(); it != controls.end(); ++it)
+  for (auto it = c.controls->begin(); it != c.controls->end(); ++it)
     if (auto* b = qobject_cast<QAbstractButton*>(*it);
         b && b->isEnabled() && b->isVisibleTo(c.form))
       if (QString& name = named[b]; name.isEmpty() || it.key().contains('(')) name = it.key();
@@ -111,51 +90,45 @@ std::vector<QString> handlersOf(int which) {
 }
 
 void run(Case& c, const QString& handler) {
-  if (handler == "tick") {
-    c.main.TempRdFlag = c.main.TimeRdFlag = 1;
-    c.main.Timer1_Timer();
-  } else if (handler.startsWith("Enter ")) {
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  if (handler == "tick")
+    c.main.TempRdFlag = c.main.TimeRdFlag = 1, c.main.Timer1_Timer();
+  else if (handler.startsWith("Enter "))
     QCoreApplication::sendEvent(c.main.control(handler.mid(6)), &enter);
-  } else if (auto* option = qobject_cast<ui::OptionButton*>(controlsOf(c).value(handler))) {
-    option->deselect();
-    option->select();
-  } else {
-    qobject_cast<QAbstractButton*>(controlsOf(c).value(handler))->click();
-  }
+  else if (auto* option = qobject_cast<ui::OptionButton*>(c.controls->value(handler)))
+    option->deselect(), option->select();
+  else
+    qobject_cast<QAbstractButton*>(c.controls->value(handler))->click();
 }
 
 std::vector<std::pair<std::string, std::function<void(SwitchBus&)>>> faults() {
   std::vector<std::pair<std::string, std::function<void(SwitchBus&)>>> all;
+  const std::vector<std::string> every = {"ibonl",   "ibsre",    "ibtmo",
+                                          "SendIFC", "DevClear", "FindLstn",
+                                          "Send",    "Receive",  "ReadStatusByte"};
   const std::tuple<const char*, std::vector<std::string>, int, int> driverErrors[] = {
       {"ENOL", {"Send", "DevClear"}, bus::ENOL, 0},
       {"time-out", {"Receive", "ReadStatusByte"}, bus::EABO, bus::TIMO},
-      {"board offline",
-       {"ibonl", "ibsre", "ibtmo", "SendIFC", "DevClear", "FindLstn", "Send", "Receive",
-        "ReadStatusByte"},
-       bus::ENEB,
-       0},
-      {"driver unusable",
-       {"ibonl", "ibsre", "ibtmo", "SendIFC", "DevClear", "FindLstn", "Send", "Receive",
-        "ReadStatusByte"},
-       bus::EDVR,
-       0},
-  };
+      {"board offline", every, bus::ENEB, 0},
+      {"driver unusable", every, bus::EDVR, 0}};
   for (const auto& [name, calls, iberr, bits] : driverErrors)
     all.push_back({name, [calls, iberr, bits](SwitchBus& b) {
                      for (const auto& call : calls) b.test.failAlways(call, iberr, bits);
                      b.to = &b.test;
                    }});
-  for (const std::string& bytes : std::vector<std::string>{"", "\n", std::string(300, '7') + "\n",
-                                                           std::string("7\0"
-                                                                       "5\r\n",
-                                                                       5),
-                                                           "\xB0\xC3\xA9\xFF\n", "1e400\n",
-                                                           "-1e400\n", "NaN\n", "&HFFFFFFFF\n"})
+  for (std::string bytes : {"", "\n", "7\xB0\xC3\xA9\xFF\n", "1e400\n", "-1e400\n", "NaN\n",
+                            "&HFFFFFFFF\n", "OVERLONG", "NUL"}) {
+    if (bytes == "OVERLONG") bytes = std::string(300, '7') + "\n";
+    if (bytes == "NUL")
+      bytes = std::string(
+          "7\0"
+          "5\r\n",
+          5);
     all.push_back({"reply \"" + bus::escapeBytes(bytes) + "\"", [bytes](SwitchBus& b) {
                      for (int i = 0; i < 64; ++i) b.test.reply(bytes);
                      b.to = &b.test;
                    }});
+  }
   for (int code : {2, 101})
     all.push_back({"Modbus error " + std::to_string(code),
                    [code](SwitchBus& b) { b.sim.failNextTransactions(1000, code); }});
