@@ -22,13 +22,12 @@ const std::string kAsk = " | >E? | <", kSettle = " | >W  4046, 0 | >W  4048, 0 |
 
 class Generator : public ::testing::Test {
  protected:
-  // Queues the converter's replies (each ends in a line feed), clicks as the operator does
-  // (nothing when disabled) and gives the traffic; every reply must have been read.
+  // Queues the replies (each ends in a line feed), clicks as an operator would, gives the traffic.
   std::string press(const std::string& name, const std::string& replies = "") {
     for (size_t at = 0, end; (end = replies.find('\n', at)) != std::string::npos; at = end + 1)
       bench.driver.reply(replies.substr(at, end + 1 - at));
     click(w, QString::fromStdString(name));
-    EXPECT_EQ(bench.driver.pendingReplies(), 0u) << name;
+    EXPECT_EQ(bench.driver.pendingReplies(), 0u) << name << ": a reply left unread";
     return bench.tap.take();
   }
   // A selection the controller confirms without error.
@@ -36,8 +35,7 @@ class Generator : public ::testing::Test {
     type(w, "txtProfile", entry);
     press("cmdSetProfile", entry + "\n0\n");
   }
-  // The texts of the named controls, then the controls shown, the step types offered and the one
-  // selected: "Modbus Error 4/txtResults lblStep | 0 1 4 |".
+  // Named texts, the controls shown, the types offered, the one selected: "3/lblStep | 0 1 4 | 1".
   std::string seen(std::initializer_list<const char*> texts = {}) const {
     std::string said, shown, offered = " |", chosen = " |";
     for (const char* name : texts) said += text(w, name) + "/";
@@ -59,10 +57,12 @@ class Generator : public ::testing::Test {
 };
 
 TEST_F(Generator, OpensLockedAwaitingAProfileNumber) {
-  EXPECT_EQ(opening, "show frmCProfile");
+  EXPECT_EQ(opening + "/" + w.windowTitle().toStdString(),
+            "show frmCProfile/Profile Generator Form");
   EXPECT_EQ(layoutProblems(&w, {{"cmdSetTime", "lblHHMMSS"}}), Lines{});
   EXPECT_EQ(seen({"lblProfile"}), "Enter a profile number and press Set/lblProfile | |");
   // Locked on their own as well as by their frames.
+  for (const char* f : {"frmGenProfile", "frmStepType", "frmStep"}) EXPECT_FALSE(enabled(w, f));
   EXPECT_FALSE(find(w, "txtStepNum")->isEnabledTo(find(w, "frmStep")));
   for (QWidget* option : w.optStep) EXPECT_FALSE(option->isEnabledTo(find(w, "frmStepType")));
   EXPECT_TRUE(find(w, "txtResults")->property("readOnly").toBool());
@@ -77,14 +77,14 @@ TEST_F(Generator, SelectionIsConfirmedByReadingTheProfileBack) {
   const struct {
     std::string entry, replies, traffic, results;  // traffic after the preparatory writes
   } rows[] = {
+      {"3", "7\n", " | >W  4000, 3" + readBack + " | beep",
+       "Selected profile not available, F4 reports profile#  7\r\n"
+       "Return to Main Form and delete profiles/txtResults lblProfile | |"},
       {"256", "", " | beep", "Improper Profile entry, redo" + refused},
       {"", "", " | beep", "Improper Profile entry, redo" + refused},
       {"1e39", "", " | beep", "Improper Profile entry, redo" + refused},
       {"-1e39", "", " | beep",
        "Profile number out of range for a single-precision number, redo" + refused},
-      {"3", "7\n", " | >W  4000, 3" + readBack + " | beep",
-       "Selected profile not available, F4 reports profile#  7\r\n"
-       "Return to Main Form and delete profiles/txtResults lblProfile | |"},
       {"255", "255\n5\n", " | >W  4000, 255" + readBack + kAsk + " | beep",
        "Modbus Error 5/txtResults | |"},
       {"3", "3\n0\n", " | >W  4000, 3" + readBack + kAsk, "/lblStep | 0 1 4 |"},
@@ -101,9 +101,9 @@ TEST_F(Generator, SelectionIsConfirmedByReadingTheProfileBack) {
 }
 
 TEST_F(Generator, TwoStepProfileGoesOnTheWireInOrder) {
-  select();
-  for (int i = 0; i < 3; ++i) bench.driver.reply("0\n");
-  click(w, "optStep(1)");
+  type(w, "txtProfile", "3");
+  for (const char* reply : {"3\n", "0\n", "0\n", "0\n", "0\n"}) bench.driver.reply(reply);
+  click(w, "cmdSetProfile"), click(w, "optStep(1)");
   type(w, "txtHH", "00"), type(w, "txtMM", "05"), type(w, "txtSS", "00");
   click(w, "cmdSetTime");
   EXPECT_EQ(w.focusWidget(), find(w, "txtTemp"));
@@ -113,10 +113,12 @@ TEST_F(Generator, TwoStepProfileGoesOnTheWireInOrder) {
   EXPECT_EQ(seen({"lblStep"}), "Select Step Type/lblStep | 0 1 2 3 4 |");
   click(w, "optStep(4)");
   EXPECT_EQ(bench.tap.take(),
-            ">W  4001, 1 | >W  4002, 2 | >W  4003, 1 | >W  4012, 0 | >W  4009, 0 | >W  4010, 5 | "
-            ">W  4011, 0 | >W  4046, 0 | >W  4048, 0 | ~0.5 | >E? | < | >W  4044, 150 | "
-            ">W  4046, 0 | ~0.5 | >E? | < | >W  25, 0 | >W  4001, 2 | >W  4002, 2 | >W  4003, 5 | "
-            ">E? | < | >W  4060, 2 | >W  25, 0");
+            ">W  700, 1 | >W  717, 2 | >W  500, 0 | >W  550, 0 | >W  507, 2 | >W  4000, 3 | "
+            ">W  4002, 1 | >R  4000, 1 | ~0.4 | < | >E? | < | >W  4001, 1 | >W  4002, 2 | "
+            ">W  4003, 1 | >W  4012, 0 | >W  4009, 0 | >W  4010, 5 | >W  4011, 0 | >W  4046, 0 | "
+            ">W  4048, 0 | ~0.5 | >E? | < | >W  4044, 150 | >W  4046, 0 | ~0.5 | >E? | < | "
+            ">W  25, 0 | >W  4001, 2 | >W  4002, 2 | >W  4003, 5 | >E? | < | >W  4060, 2 | "
+            ">W  25, 0");
   // A new selection restarts the numbering and leaves the editor as it was.
   select("4");
   EXPECT_EQ(seen(), "lblStep lblDone | 0 1 2 3 4 | 4");
@@ -161,11 +163,10 @@ TEST_F(Generator, AutoStartRefusedGivesItsStepNumberBack) {
   EXPECT_EQ(press("optStep(0)", "4\n"), autoStart + " | beep");
   EXPECT_EQ(seen({"txtResults"}), "Modbus Error 4/txtResults lblStep | 0 1 4 |");
   EXPECT_EQ(press("optStep(0)", "0\n"), autoStart);
-  type(w, "txtMM", "");
+  type(w, "txtMM", "");  // an empty box goes as 0
   EXPECT_EQ(press("cmdSetTime", "0\n"),
             ">W  4009, 0 | >W  4010, 0 | >W  4011, 1" + kSettle + " | >W  25, 0");
-  EXPECT_EQ(seen(), "lblStep | 0 1 2 3 4 |");
-  // A ramp: the rate as typed, then the end temperature completes the step.
+  EXPECT_EQ(seen({"txtStepNum"}), "1/lblStep | 0 1 2 3 4 |");
   press("optStep(2)");
   type(w, "txtSS", "25");
   EXPECT_EQ(press("cmdSetTime", "0\n"), ">W  4009, 0 | >W  4010, 0 | >W  4011, 25" + kSettle);
@@ -173,8 +174,7 @@ TEST_F(Generator, AutoStartRefusedGivesItsStepNumberBack) {
   EXPECT_EQ(press("cmdSetTemp", "0\n"),
             ">W  4044, 150.5 | >W  4046, 0 | ~0.5" + kAsk + " | >W  25, 0");
   EXPECT_EQ(seen(), "lblStep | 0 1 2 3 4 |");
-  press("optStep(3)");
-  press("cmdSetTime", "0\n");
+  press("optStep(3)"), press("cmdSetTime", "0\n");
   EXPECT_EQ(seen(), "lblStep | 0 1 2 3 4 |");
 }
 
@@ -187,19 +187,18 @@ TEST_F(Generator, ModbusErrorAfterASetLeavesTheEntryForARetry) {
   EXPECT_EQ(seen({"txtResults"}), "Modbus Error 3/txtResults " + kTimeEntry + " | 0 1 4 | 1");
   press("cmdSetTime", "0\n");
   EXPECT_EQ(seen(), kTempEntry + " | 0 1 4 | 1");
-  // AutoStart chosen in the middle: its time ends the step now, so Set Temp only writes.
-  press("optStep(0)", "0\n");
   type(w, "txtTemp", "90");
   const std::string setTemp = ">W  4044, 90 | >W  4046, 0 | ~0.5" + kAsk;
   EXPECT_EQ(press("cmdSetTemp", "12\n"), setTemp + " | beep");
+  // AutoStart chosen in the middle: its time ends the step now, so Set Temp only writes.
+  press("optStep(0)", "0\n");
   EXPECT_EQ(press("cmdSetTemp", "0\n"), setTemp);
   EXPECT_EQ(seen(), kTempEntry + " | 0 1 4 | 0");
 }
 
 TEST_F(Generator, EntriesBeyondASingleAreRefusedWithNothingSent) {
   select();
-  press("optStep(1)");
-  press("cmdSetTime", "0\n");
+  press("optStep(1)"), press("cmdSetTime", "0\n");  // on to the temperature
   for (const std::string box : {"txtHH", "txtMM", "txtSS", "txtTemp"}) {
     for (const char* each : {"txtHH", "txtMM", "txtSS", "txtTemp"}) type(w, each, "1");
     type(w, box.c_str(), "-4e38");
@@ -207,6 +206,7 @@ TEST_F(Generator, EntriesBeyondASingleAreRefusedWithNothingSent) {
     EXPECT_EQ(text(w, "txtResults"),
               box.substr(3) + " entry out of range for a single-precision number: nothing sent");
   }
+  EXPECT_TRUE(visible(w, "txtResults"));
   // An index outside the array only hides the message.
   w.optStep_Click(-1);
   w.optStep_Click(5);
