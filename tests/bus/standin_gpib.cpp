@@ -1,8 +1,8 @@
-// A stand-in NI-488.2-style driver library: it logs every call with its arguments in
-// standin_calls and answers by fixed rules: 4 and 7 listen, a serial poll answers 0x40 plus the
-// address, Receive hands out standin_reply, ibsta is CMPL unless standin_next says otherwise.
-// Plain, it is linux-gpib with Thread* accessors; STANDIN_NI has user_ib* variables only, beside
-// an incomplete set under the linux-gpib names; STANDIN_PARTIAL lacks FindLstn and any status.
+// A stand-in NI-488.2-style driver library: it logs each call in standin_calls and answers by
+// fixed rules: 4 and 7 listen, a serial poll answers 0x40 plus the address, Receive hands out
+// standin_reply, ibsta is CMPL unless standin_next says otherwise. Plain, it is linux-gpib with
+// Thread* accessors; STANDIN_NI has user_ib* variables only, beside an incomplete set under the
+// linux-gpib names; STANDIN_PARTIAL lacks FindLstn and any status.
 #include <array>
 #include <cstdio>
 #include <string>
@@ -56,8 +56,7 @@ EXPORT int ibtmo(int ud, int v) { return answer(0x100, 0, "ibtmo", ud, v); }
 EXPORT void SendIFC(int board) { answer(0x100, 0, "SendIFC", board); }
 EXPORT void DevClear(int board, unsigned short pad) { answer(0x100, 0, "DevClear", board, pad); }
 EXPORT void ReadStatusByte(int board, unsigned short pad, short* result) {
-  *result = static_cast<short>(0x40 + pad);
-  answer(0x100, 1, "ReadStatusByte", board, pad);
+  *result = static_cast<short>(0x40 + pad), answer(0x100, 1, "ReadStatusByte", board, pad);
 }
 EXPORT void Send(int board, unsigned short pad, const void* data, long count, int endMode) {
   const std::string text(count > 0 ? static_cast<const char*>(data) : "", count);
