@@ -1,134 +1,77 @@
-// A stand-in GPIB driver library with the C entry points of an NI-488.2-style driver.
-// It logs every call with its arguments for the tests to read back, and answers from fixed
-// rules: addresses 4 and 7 listen, a serial poll answers 0x40 plus the address, Receive hands
-// out the reply the test put in place. Flavours, chosen at compile time:
-//   (default)                 linux-gpib: gpib_error_string, Thread* accessors, and the ibsta
-//                             variables left stale, so a driver reading them is caught
-//   STANDIN_NI                NI family: no gpib_error_string, status only in user_ib* variables
-//   STANDIN_STATUS_VARIABLES  linux-gpib with status only in the ibsta variables
-//   STANDIN_WITHOUT_FINDLSTN  lacks FindLstn
-//   STANDIN_WITHOUT_STATUS    exports no status at all
-
-#include <algorithm>
+// A stand-in NI-488.2-style driver library: it logs each call in standin_calls and answers by
+// fixed rules: 4 and 7 listen, a serial poll answers 0x40 plus the address, Receive hands out
+// standin_reply, ibsta is CMPL unless standin_next says otherwise. Plain, it is linux-gpib with
+// Thread* accessors; STANDIN_NI has user_ib* variables only, beside an incomplete set under the
+// linux-gpib names; STANDIN_PARTIAL lacks FindLstn and any status.
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <utility>
 
-#define STANDIN_VISIBLE __attribute__((visibility("default")))
-#define STANDIN_EXPORT extern "C" STANDIN_VISIBLE
+#define EXPORT extern "C"
 
-namespace {
-struct Answer {
-  int ibsta, iberr, ibcnt;
-  long ibcntl;
-};
-std::string calls, reply;
-bool forced = false;
-Answer forcedAnswer{}, current{};
-}  // namespace
-
+extern "C" {
+std::string standin_calls, standin_reply;
+std::array<long, 4> standin_next;  // when set, the status the next call reports
 #ifdef STANDIN_NI
-#define STATUS_VARIABLE(name) user_##name
-#else
-#define STATUS_VARIABLE(name) name
+int ibsta, ibcnt, user_ibsta, user_iberr, user_ibcnt;
+long ibcntl, user_ibcntl;
 #endif
-#ifndef STANDIN_WITHOUT_STATUS
-extern "C" {  // the default flavour exports these too, holding stale values
-STANDIN_VISIBLE int STATUS_VARIABLE(ibsta) = 0x7777, STATUS_VARIABLE(iberr) = 77,
-                    STATUS_VARIABLE(ibcnt) = 777;
-STANDIN_VISIBLE long STATUS_VARIABLE(ibcntl) = 7777;
 }
-#endif
 
 namespace {
-// Every call ends here, as in a real driver: logged, with the status of this call or the one
-// the test asked for.
-int answer(const std::string& call, int status, long count) {
-  calls += call + "\n";
-  current = forced ? forcedAnswer : Answer{status, 0, static_cast<int>(count), count};
-  forced = false;
-#if defined(STANDIN_NI) || defined(STANDIN_STATUS_VARIABLES)
-  STATUS_VARIABLE(ibsta) = current.ibsta;
-  STATUS_VARIABLE(iberr) = current.iberr;
-  STATUS_VARIABLE(ibcnt) = current.ibcnt;
-  STATUS_VARIABLE(ibcntl) = current.ibcntl;
-#endif
-  return current.ibsta;
+std::array<long, 4> now;  // ibsta, iberr, ibcnt, ibcntl
+
+// Not std::to_string: its digit table would pin the library in memory for good.
+std::string str(long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, " %ld", value);
+  return text;
 }
-std::string str(long value) { return std::to_string(value); }
+std::string str(const std::string& text) { return " [" + text + "]"; }
+
+// Every call ends here: logged with its arguments, leaving its status.
+template <typename... Args>
+int answer(int sta, long count, const char* call, Args... args) {
+  standin_calls += (call + ... + str(args)) + "\n";
+  now = standin_next[0] ? std::exchange(standin_next, {}) : std::array{long{sta}, 0L, count, count};
+#ifdef STANDIN_NI
+  user_ibsta = now[0], user_iberr = now[1], user_ibcnt = now[2], user_ibcntl = now[3];
+#endif
+  return now[0];
+}
 }  // namespace
 
-// --- Controls for the tests ---
-STANDIN_EXPORT const char* standin_log() { return calls.c_str(); }
-STANDIN_EXPORT void standin_reset() {
-  calls.clear();
-  reply.clear();
-  forced = false;
-  current = Answer{};
-}
-STANDIN_EXPORT void standin_set_reply(const char* data, long count) { reply.assign(data, count); }
-// The next call reports exactly this status.
-STANDIN_EXPORT void standin_force_status(int sta, int err, int cnt, long cntl) {
-  forced = true;
-  forcedAnswer = Answer{sta, err, cnt, cntl};
-}
-
-// --- The driver's entry points ---
-#ifndef STANDIN_NI
-STANDIN_EXPORT const char* gpib_error_string(int error) { return error == 0 ? "EDVR" : "other"; }
-#endif
-#if !defined(STANDIN_NI) && !defined(STANDIN_STATUS_VARIABLES) && !defined(STANDIN_WITHOUT_STATUS)
-STANDIN_EXPORT int ThreadIbsta() { return current.ibsta; }
-STANDIN_EXPORT int ThreadIberr() { return current.iberr; }
-STANDIN_EXPORT int ThreadIbcnt() { return current.ibcnt; }
-STANDIN_EXPORT long ThreadIbcntl() { return current.ibcntl; }
+#if !defined(STANDIN_NI) && !defined(STANDIN_PARTIAL)
+EXPORT const char* gpib_error_string(int) { return "EDVR"; }
+EXPORT int ThreadIbsta() { return now[0]; }
+EXPORT int ThreadIberr() { return now[1]; }
+EXPORT int ThreadIbcnt() { return now[2]; }
+EXPORT long ThreadIbcntl() { return now[3]; }
 #endif
 
-constexpr int kCmpl = 0x0100;
-STANDIN_EXPORT int ibonl(int ud, int v) { return answer("ibonl " + str(ud) + " " + str(v), kCmpl, 0); }
-STANDIN_EXPORT int ibsre(int ud, int v) { return answer("ibsre " + str(ud) + " " + str(v), kCmpl, 0); }
-STANDIN_EXPORT int ibtmo(int ud, int v) { return answer("ibtmo " + str(ud) + " " + str(v), kCmpl, 0); }
-STANDIN_EXPORT void SendIFC(int board) { answer("SendIFC " + str(board), kCmpl, 0); }
-STANDIN_EXPORT void DevClear(int board, unsigned short address) {
-  answer("DevClear " + str(board) + " " + str(address), kCmpl, 0);
+EXPORT int ibonl(int ud, int v) { return answer(0x100, 0, "ibonl", ud, v); }
+EXPORT int ibsre(int ud, int v) { return answer(0x100, 0, "ibsre", ud, v); }
+EXPORT int ibtmo(int ud, int v) { return answer(0x100, 0, "ibtmo", ud, v); }
+EXPORT void SendIFC(int board) { answer(0x100, 0, "SendIFC", board); }
+EXPORT void DevClear(int board, unsigned short pad) { answer(0x100, 0, "DevClear", board, pad); }
+EXPORT void ReadStatusByte(int board, unsigned short pad, short* result) {
+  *result = static_cast<short>(0x40 + pad), answer(0x100, 1, "ReadStatusByte", board, pad);
 }
-
-#ifndef STANDIN_WITHOUT_FINDLSTN
-STANDIN_EXPORT void FindLstn(int board, const unsigned short* pads, unsigned short* results,
-                             int limit) {
+EXPORT void Send(int board, unsigned short pad, const void* data, long count, int endMode) {
+  const std::string text(count > 0 ? static_cast<const char*>(data) : "", count);
+  answer(0x100, count, "Send", board, pad, text, count, endMode);
+}
+EXPORT void Receive(int board, unsigned short pad, void* buffer, long count, int termination) {
+  const long n = static_cast<long>(standin_reply.copy(static_cast<char*>(buffer), count));
+  answer(0x2000 | 0x100, n, "Receive", board, pad, count, termination);
+}
+#ifndef STANDIN_PARTIAL
+EXPORT void FindLstn(int board, const unsigned short* pads, unsigned short* found, int limit) {
   std::string list;
-  int found = 0;
-  for (const unsigned short* pad = pads; *pad != 0xFFFF; ++pad) {
-    list += (list.empty() ? "" : ",") + str(*pad);
-    if ((*pad == 4 || *pad == 7) && found < limit) results[found++] = *pad;
-  }
-  answer("FindLstn " + str(board) + " [" + list + "] " + str(limit), kCmpl, found);
+  int n = 0;
+  for (; *pads != 0xFFFF; list += str(*pads++))
+    if ((*pads == 4 || *pads == 7) && n < limit) found[n++] = *pads;
+  answer(0x100, n, "FindLstn", board, list, limit);
 }
 #endif
-
-STANDIN_EXPORT void ReadStatusByte(int board, unsigned short address, short* result) {
-  *result = static_cast<short>(0x40 + address);
-  answer("ReadStatusByte " + str(board) + " " + str(address), kCmpl, 1);
-}
-
-STANDIN_EXPORT void Send(int board, unsigned short address, const void* data, long count,
-                         int endMode) {
-  std::string text;  // printable bytes as they are, others as \xHH
-  for (long i = 0; i < count; ++i) {
-    const unsigned char c = static_cast<const unsigned char*>(data)[i];
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
-    text += escaped;
-  }
-  answer("Send " + str(board) + " " + str(address) + " [" + text + "] " + str(count) + " " +
-             str(endMode),
-         kCmpl, count);
-}
-
-STANDIN_EXPORT void Receive(int board, unsigned short address, void* buffer, long count,
-                            int termination) {
-  const long n = std::min(count, static_cast<long>(reply.size()));
-  std::memcpy(buffer, reply.data(), n);
-  answer("Receive " + str(board) + " " + str(address) + " " + str(count) + " " + str(termination),
-         0x2000 | kCmpl, n);
-}
