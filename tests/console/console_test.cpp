@@ -143,6 +143,7 @@ TEST_F(Console, InitialisationOnEveryPathThenTheSetupAndProfileWindows) {
       press("cmdInitialize", {"ORVANE,5610\n"}),
       bus + "beep => Did not find an Orvane Modbus Controller\r\nCheck connections and retry");
   EXPECT_EQ(changes(start), "+cmd488_2Cmds ^lblCmdResponse");
+  EXPECT_EQ(w.FirstTimeFlg, 1);
   // A converter whose controller stays silent: model 0, an unexpected device.
   EXPECT_EQ(press("cmdInitialize", {"X56201\n", "0\n"}),
             found + ">FORM:TALK ASCII | >*ESR? | < | " + model + "ibonl(0, 0) | >E? | < | " +
@@ -154,13 +155,14 @@ TEST_F(Console, InitialisationOnEveryPathThenTheSetupAndProfileWindows) {
             found + model + "beep => Found unexpected Modbus device =  0 ! Model number out of " +
                 "range (-32768 to 32767): 70000");
   // The F4 at last, in Celsius: the unit is selected, not written, though a run came before.
-  type(w, "txtOutput", "9");
+  type(w, "txtOutput", "9"), w.control("lblCmdResponse")->hide();
   EXPECT_EQ(press("cmdInitialize", {"5620\n", "5270\n", "1\n"}),
             found + model + ">R  901, 1 | ~0.1 | < => Found F4 Watlow Controller");
   EXPECT_EQ(changes({}),
             "*optCmdRead(0) *optDecimal(0) *optUnits(1) -cmdChgAddr -cmdConfirm ~cmdConfirm "
             "~lblErrReg ~txtDataEntry");
-  EXPECT_TRUE(w.FirstTimeFlg == 1 && text(w, "txtOutput").empty());
+  EXPECT_TRUE(w.FirstTimeFlg == 1 && text(w, "txtOutput").empty() &&
+              w.focusWidget() == w.control("txtReg"));
   // Each window is made once and shown modally; the setup window's own traffic is its tests'.
   for (int round = 0; round < 2; ++round) {
     EXPECT_TRUE(press("cmd488_2Cmds").ends_with("show frm488_2Cmds => "));
