@@ -106,7 +106,7 @@ TEST_F(Console, StartsWithOnlyInitializeExitAndTheAddressToUse) {
     looks += " " + ui::background(c).name();
   EXPECT_EQ(looks,
             "frmMain Main Form test bus 12 8 #ffffff #ffffff #c0c0c0 #ff0000 #ff0000 #ffffff");
-  // The Modbus address: editing enables "Set", which sends it and opens the identity queries.
+  // Start-up sent nothing. Editing the address enables "Set": it sends, opens the queries.
   const QStringList start = state();
   type(w, "txtCurAddr", "3.5");
   EXPECT_EQ(effect([&] { type(w, "txtError", "x"), click(w, "cmdChgAddr"); }), ">C  4 => ");
@@ -238,12 +238,12 @@ TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
   w.Timer1->stop();
   play(nullptr,
        {{"|cmdRdTime", " => "}, {"|Timer1", temp + " | >E? | < | beep | " + time + kUnanswered}});
-  EXPECT_TRUE(w.Timer1->isActive() && colour("txtTemp") == "#ff9080" &&
-              colour("txtTime") == "#ff9080");
+  EXPECT_TRUE(w.Timer1->isActive() && w.TempRdFlag == 1 && w.TimeRdFlag == 1);
+  EXPECT_EQ(colour("txtTemp") + colour("txtTime"), "#ff9080#ff9080");
   play(nullptr, {{"|cmdRdTemp2", " => "},
                  {"|Timer1|13,5,59\n", time + " => old"},
                  {"|cmdRdTime Timer1", " => "}});
-  EXPECT_TRUE(colour("txtTemp") == "#ffffff" && colour("txtTime") == "#ffffff");
+  EXPECT_EQ(colour("txtTemp") + colour("txtTime"), "#ffffff#ffffff");
   EXPECT_EQ(text(w, "txtTemp") + " " + text(w, "txtTime"), "80 13,5,59");
 }
 
