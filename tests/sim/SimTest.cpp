@@ -136,9 +136,9 @@ TEST(Converter, Sessions) {
       {">W 300,-40 | R 300,1;R 0,6 | >FORM:TALK HEXL | R 300,1;R 0,1;FORM:TALK? | "
        ">form:talk ascii | >W 300, 72.5 | R 300,1;FORMAT:TALK? | >W 300,65535 | R 300,1;E? | "
        "R 9999,1 | E?;*ESR? | E? | R 4000,2 | >W 4000,7,3 | R 4000,2;E? | >W 300,1001 | E? | "
-       ">*RST | E?",
+       ">FORM:TALK HEXL;C 5;*RST | E?;FORM:TALK?;C?",
        "-40;5270,42,1187,302,1,2311\n | FFD8;1496;HEXL\n | 73;ASCII\n | -1;0\n | T1 | "
-       "2;12\n | 2\n | 1,1\n | 7,3;0\n | 3\n | 0\n"},
+       "2;12\n | 2\n | 1,1\n | 7,3;0\n | 3\n | 0;ASCII;1\n"},
       {"R 0,1 | # | >W 300,-40 | # | >W 4000,3,1 | # | R 9999,1 | # | >W 0,1 | # | "
        ">C 0;W 300,80 | C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | "
        ">C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1",
@@ -230,7 +230,7 @@ TEST(Controller, Sessions) {
        "100 24 -73 538 1 100 | 24 212 75"},
       {"700=1 717=2 300=150 | ~1 | ?100 | ~23 | ?T | ~1 | ?T | 300=60 | ~29 | ?100 | ~1 | ?T",
        "78 | 147 | 150 | 63 | 60"},
-      {"%85 | ~10 | ?T | 300=150 | ~100 | ?T", "80 | 85"},
+      {"~10 | %85 | ~10 | ?T | 300=150 | ~100 | ?T", "80 | 85"},
       {"602=50 700=1 717=2 300=50 | %60 | ~40 | ?100 300=51 | ~3 | ?T", "60 | 51"},
       {"700=1 300=80 | ~1.5 | ?100 | ~0.5 | ?T | %100 | ~10 | ?T", "80 | 80 | 85"},
       {"717=2 300=70 | %90 | ~1.8 | ?T | %50 | ~10 | ?T", "70 | 65"},
@@ -287,14 +287,15 @@ TEST(Bus, DriverCallsAndListenerSearch) {
       b.Receive(0, 4, nullptr, 1, bus::STOPend), note(), b.Receive(0, 4, nullptr, 0, bus::STOPend),
       note(), b.Receive(0, 4, got, 1, 0x200), note(), b.Receive(0, 4, got, 1, 0xFF), note(),
       b.Receive(0, 4, got, 1, 0), note(), b.Send(0, 4, "R 0,1", 5, bus::EotMode::NLend),
-      b.Receive(0, 4, got, 9, '7'), note(), b.ReadStatusByte(0, 4, nullptr), note();
+      b.Receive(0, 4, got, 9, '7'), note(), b.Receive(0, 4, got, 1, bus::STOPend), note(),
+      b.ReadStatusByte(0, 4, nullptr), note();
   for (int code = 0; code <= 17; ++code) b.ibtmo(0, code), log += s.run("<@9") + " ";
   EXPECT_EQ(log, "E2 | E3 | E4 | E2 | T1 | T1 | E4 | E2 | E4 | " + kIdn +
                      ", 8000 0 0 0, 100 0 0 0, 8000 7 0 0, 120 0 0 0, 8120 4 0 0, 120 11 0 0, "
                      "120 0 0 0, 120 1 0 0, 120 0 1 1, 8120 4 0 0, 8120 4 0 0, 120 0 0 0, "
-                     "8120 4 0 0, c120 6 0 0, c120 6 0 0, 2120 0 3 3, 8120 4 0 0, T0 T1e-05 T3e-05 "
-                     "T0.0001 T0.0003 T0.001 T0.003 T0.01 T0.03 T0.1 T0.3 T1 T3 T10 T30 T100 T300 "
-                     "T1000 ");
+                     "8120 4 0 0, c120 6 0 0, c120 6 0 0, 2120 0 3 3, 120 0 1 1, 8120 4 0 0, "
+                     "T0 T1e-05 T3e-05 T0.0001 T0.0003 T0.001 T0.003 T0.01 T0.03 T0.1 T0.3 T1 T3 "
+                     "T10 T30 T100 T300 T1000 ");
   const auto search = [](std::vector<bus::Addr4882> list, int limit, bool present = true) {
     Sim s;
     s.bus.setConverterPresent(present);
