@@ -38,7 +38,7 @@ struct Sim {
     bus.converter().setFrameListener([this](const sim::RtuExchange& e) {
       frames += " " + hex(e.request) + ">" + hex(e.response);
     });
-    bus.ibtmo(0, 11);
+    bus.ibtmo(0, 11);  // 1 s, as the console sets it
   }
 
   std::string run(const std::string& session) {
@@ -114,9 +114,8 @@ TEST(Converter, Sessions) {
        "*ESE?;*SRE?;*PSC?;C?;*ESR? | >*ESE 0;*SRE 0;*PSC .5;*SAV 0;*WAI;*OPC;C -32768 | "
        "*ESE?;*SRE?;*PSC?;C?;*ESR? | *SAV 1;*ESR? | *IDN?;*STB? | >*ESE 32;*SRE 32 | >BOGUS | "
        "*STB? | $ | $ | *ESR? | *STB? | >*RST | >*IDN? | *ESR? | < | *ESR?",
-       "ORVANE,5630,SIM-000417,2.10\n | 4;191;0;0;1;0\n | 4;191;0;1;16\n | 0;0;1;-32768;1\n | 16\n "
-       "| "
-       "ORVANE,5630,SIM-000417,2.10;16\n | * | *96\n | 96 | 32 | 32\n | 0\n | 4\n | T1 | 4\n"},
+       kIdn + " | 4;191;0;0;1;0\n | 4;191;0;1;16\n | 0;0;1;-32768;1\n | 16\n | " +
+           "ORVANE,5630,SIM-000417,2.10;16\n | * | *96\n | 96 | 32 | 32\n | 0\n | 4\n | T1 | 4\n"},
       // Each refusal alone, with the event it leaves; none sends a frame.
       {"BOGUS;*ESR? | *CLS 1;*ESR? | *IDN? x;*ESR? | *ESE? 1;*ESR? | *ESR? 1;*ESR? | "
        "FORM? 1;*ESR? | FORM:TALK;*ESR? | FORM:TALK OCTAL;*ESR? | FORM:TALK:X HEXL;FORM?;*ESR? | "
@@ -127,11 +126,10 @@ TEST(Converter, Sessions) {
            rep(",1", 124) + " | # | *ESR? | >W 0" + rep(",1", 123) + " | E?;*ESR?",
        "32\n | 32\n | 32\n | 32\n | 32\n | 32\n | 32\n | 16\n | ASCII;32\n | 32\n | 32\n | "
        "1;16\n | 32\n | 32\n | 16\n | 32\n | 32\n | # | # | 48\n | 2;8\n"},
-      {":SYST:COMM:SER:BAUD?;SYST:COMM:SER:RS485? | "
-       ">SYST:COMM:SER:BAUD 19200;SYST:COMM:SER:RS485 OFF | "
-       "system:communicate:serial:baud?;syst:comm:ser:rs485? | R 0,1 | >SYST:COMM:SER:UPDATE | "
-       "R 0,1 | E?;*ESR? | >SYST:COMM:SER 9600;SYST:COMM:SER:RS485 ON | "
-       "SYST:COMM:SER?;SYST:COMM:SER:RS485? | >SYST:COMM:SER:UPD | R 0,1",
+      {":SYST:COMM:SER:BAUD?;SYST:COMM:SER:RS485? | >SYST:COMM:SER:BAUD 19200;SYST:COMM:SER:RS485 "
+       "OFF | system:communicate:serial:baud?;syst:comm:ser:rs485? | R 0,1 | >SYST:COMM:SER:UPDATE "
+       "| R 0,1 | E?;*ESR? | >SYST:COMM:SER 9600;SYST:COMM:SER:RS485 ON | SYST:COMM:SER?;"
+       "SYST:COMM:SER:RS485? | >SYST:COMM:SER:UPD | R 0,1",
        "9600;1\n | 19200;0\n | 5270\n | T1 | 101;12\n | 9600;1\n | 5270\n"},
       {">W 300,-40 | R 300,1;R 0,6 | >FORM:TALK HEXL | R 300,1;R 0,1;FORM:TALK? | "
        ">form:talk ascii | >W 300, 72.5 | R 300,1;FORMAT:TALK? | >W 300,65535 | R 300,1;E? | "
@@ -139,9 +137,8 @@ TEST(Converter, Sessions) {
        ">FORM:TALK HEXL;C 5;*RST | E?;FORM:TALK?;C?",
        "-40;5270,42,1187,302,1,2311\n | FFD8;1496;HEXL\n | 73;ASCII\n | -1;0\n | T1 | "
        "2;12\n | 2\n | 1,1\n | 7,3;0\n | 3\n | 0;ASCII;1\n"},
-      {"R 0,1 | # | >W 300,-40 | # | >W 4000,3,1 | # | R 9999,1 | # | >W 0,1 | # | "
-       ">C 0;W 300,80 | C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | "
-       ">C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1",
+      {"R 0,1 | # | >W 300,-40 | # | >W 4000,3,1 | # | R 9999,1 | # | >W 0,1 | # | >C 0;W 300,80 | "
+       "C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | >C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1",
        "5270\n | # 010300000001840A>0103021496372A | # 0106012CFFD80855>0106012CFFD80855 | "
        "# 01100FA00002040003000189E7>01100FA0000242FE | T1 | # 0103270F0001BEBD>018302C0F1 | "
        "# 010600000001480A>018602C3A1 | 0;0\n | 101\n | 101\n | # 0006012C00504812> "
@@ -199,12 +196,13 @@ TEST(Converter, FaultsOnCommandAndPowerCycle) {
       b.setNextReply("junk"), b.clearFaults();
   EXPECT_EQ(s.run("R 0,1;R 100,1;R 300,1"), "5270;75;80\n");
   s.run(
-      ">*ESE 160;*SRE 32;*PSC 0;SYST:COMM:SER 19200;SYST:COMM:SER:RS485 OFF;*SAV 0 | >*ESE 1;"
-      "*SRE 1;SYST:COMM:SER 9600;SYST:COMM:SER:RS485 ON;FORM:TALK HEXL;C 5;R 0,1 | >*IDN?");
+      ">*ESE 160;*SRE 32;*PSC 0;SYST:COMM:SER 19200;SYST:COMM:SER:RS485 OFF;*SAV 0;"
+      "SYST:COMM:SER:UPD | >*ESE 1;*SRE 1;SYST:COMM:SER 9600;SYST:COMM:SER:RS485 ON;"
+      "FORM:TALK HEXL;C 5;R 0,1 | >*IDN?");
   s.run(")" + kFull);  // power goes while a reply and an overlong line wait
   sim::Converter& c = b.converter();
-  b.setControllerBaud(19200), c.powerCycle();
   EXPECT_FALSE(c.linkRs485());
+  b.setControllerBaud(19200), c.powerCycle();
   EXPECT_EQ(s.run("$ | *ESR?;*ESE?;*SRE?;SYST:COMM:SER?;SYST:COMM:SER:RS485?;FORM:TALK?;C?;E? | "
                   "R 0,1 | >*PSC 1"),
             "96 | 128;160;32;19200;0;ASCII;1;0\n | 5270\n");
@@ -259,18 +257,19 @@ TEST(Controller, Sessions) {
 // Profile 1: start at 00:00:30, ramp at 60 degrees a minute to 95, soak 30 s, end holding.
 // Profile 2: five minutes to 131, end with all outputs off. Profile 3: soak 10 s, no end.
 TEST(Controller, ProfilesRun) {
-  EXPECT_EQ(Sim().run("700=1 717=2 | %70 | 4002=1 4002=2 4003=0 4011=30 4001=2 4002=2 4003=2 "
-                      "4011=600 4044=95 4001=3 4002=2 4003=3 4011=30 4001=4 4002=2 4003=5 "
-                      "4060=0 | 4002=1 4002=2 4003=1 4010=5 4044=131 4001=2 4002=2 4003=5 4060=2 "
-                      "| 4002=1 4002=2 4003=3 4011=10 | ~1000 | 1916=23 1917=59 1918=30 4000=1 "
-                      "4001=1 4002=5 ?200 | ~59 | ?300 | ~11 | ?300 ?100 4002=3 4002=255 4003=3 "
-                      "4002=2 4000=2 4003=1 | ~10 | ?300 | ~35 | ?100 ?300 ?200 901=1 ?300 "
-                      "4000=1 4001=2 ?4011 ?4044 901=0 ?300 ?4011 ?4044 300=75 ?300 | ~10 | "
-                      "4000=2 4001=1 4002=5 | ~150 | ?300 ?100 ?200 901=1 ?300 901=0 | ~151 | "
-                      "?300 ?200 4000=3 4002=5 | ~5 | ?200 | ~6 | ?200 ?300 ?T 4002=5 | ~2 | "
-                      "1217=1 ?200 4000=2 4002=5 | ~301 | 300=75 | ~100 | ?100"),
+  Sim s;
+  EXPECT_EQ(s.run("700=1 717=2 | %70 | 4002=1 4002=2 4003=0 4011=30 4001=2 4002=2 4003=2 "
+                  "4011=600 4044=95 4001=3 4002=2 4003=3 4011=30 4001=4 4002=2 4003=5 4060=0 | "
+                  "4002=1 4002=2 4003=1 4010=5 4044=131 4001=2 4002=2 4003=5 4060=2 | 4002=1 "
+                  "4002=2 4003=3 4011=10 | ~1000 | 1916=23 1917=59 1918=30 4000=1 4001=1 4002=5 "
+                  "?200 | ~59 | ?300 | ~11 | ?300 ?100 4002=3 4002=255 4003=3 4002=2 4000=2 4003=1 "
+                  "| ~10 | ?300 | ~35 | ?100 ?300 ?200 901=1 ?300 4000=1 4001=2 ?4011 ?4044 901=0 "
+                  "?300 ?4011 ?4044 300=75 ?300 | ~10 | 4000=2 4001=1 4002=5 | ~150 | ?300 ?100 "
+                  "?200 901=1 ?300 901=0 | ~151 | ?300 ?200 4000=3 4002=5 | ~5 | ?200 | ~6 | ?200 "
+                  "?300 ?T 4002=5 | ~2 | 1217=1 ?200 4000=2 4002=5 | ~301 | 300=75 | ~100 | ?100"),
             "2 | 75 | 85 85 4002=3!3 4002=255!3 4003=3!3 4002=2!3 | 95 | 95 95 0 35 333 35 95 "
             "599 95 75 | 103 103 2 39 | 75 0 | 2 | 0 131 130.5 | 0 | 75");
+  EXPECT_EQ(s.f4.stepCount(1) * 10 + s.f4.stepCount(2), 42);
 }
 
 TEST(Bus, DriverCallsAndListenerSearch) {
