@@ -37,23 +37,15 @@ TEST(ScriptParser, EveryStepForm) {
       {"type txtSetPt \"\"", "Type txtSetPt"},
       {R"(type t "\x00A\xff\r\n\t\\\"")", R"(Type t [\x00A\xFF\r\n\t\\\"])"},
       {"type t \"# not a comment\"", "Type t [# not a comment]"},
-      {"expect txtTemp text 75", "ExpectText txtTemp [75]"},
       {"expect cmdSend hidden", "ExpectState cmdSend hidden"},
-      {"expect optUnits(1) selected", "ExpectState optUnits(1) selected"},
-      {"expect beeps 3", "ExpectBeeps n=3"},
       {"expect sent \"none\"", "ExpectSent [none]"},
       {"expect sent none", "ExpectSentNone"},
-      {"expect pause 0.1", "ExpectPause s=0.1"},
       {"wait .5", "Wait s=0.5"},
       {"wait 86400", "Wait s=86400"},
-      {"sim present", "SimPresent on"},
-      {"sim silent on", "SimSilent on"},
       {"sim modbus-error 2", "SimModbusError n=2 c=1"},
-      {"sim modbus-error 101 3", "SimModbusError n=101 c=3"},
       {"sim register 100 -40", "SimRegister n=100 v=-40"},
       {"sim register 65535 65535", "SimRegister n=65535 v=65535"},
       {"sim register 100 none", "SimRegisterNone n=100"},
-      {"sim reply \"x\\r\\n\"", "SimReply [x\\r\\n]"},
   };
   for (const auto& [line, step] : cases) {
     const script::ParsedLine parsed = script::parseLine(line);
