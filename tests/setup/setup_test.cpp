@@ -43,6 +43,7 @@ struct Setup : ::testing::Test, QObject {
     delete w.data();
     replies(lines);
     (w = new setup::SetupWindow(b.gpib))->show();
+    w->txtResults2->viewport()->installEventFilter(this);
     loaded = b.tap.take();
     return *w;
   }
@@ -53,20 +54,16 @@ struct Setup : ::testing::Test, QObject {
   // Text set before a busy wait or the search reaches the screen only by an immediate repaint:
   // what txtResults2 showed when the first of them began, and whether it had been painted.
   Setup() {
-    b.tap.during = [this](const std::string& event) {
-      if (watched && seen.empty() && (event == "~0.1" || event.starts_with("FindLstn")))
-        seen = text(*watched, "txtResults2") + (paints ? " (painted)" : "");
+    b.tap.during = [this](const std::string& e) {
+      if (w && seen.empty() && (e == "~0.1" || e.starts_with("FindLstn")))
+        seen = results() + (paints ? " (painted)" : "");
     };
-  }
-  void watch(setup::SetupWindow* win) {
-    QApplication::processEvents();
-    (watched = win)->txtResults2->viewport()->installEventFilter(this), paints = 0, seen = "";
   }
   bool eventFilter(QObject*, QEvent* e) override {
     return paints += e->type() == QEvent::Paint, false;
   }
   Bench<TestBus> b;
-  QPointer<setup::SetupWindow> w, watched;
+  QPointer<setup::SetupWindow> w;
   int paints = 0;
   std::string loaded, seen;
 };
@@ -134,11 +131,11 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
       {"cmdSTB", "64", ">*STB? | <", "STB = 64"},
       {"cmdSTB", "!Receive", ">*STB? | <" + f, "old", rsb},
       {"cmdSav", "!Send", ">*SAV 0" + f, "Current Configuration Saved", rsb},
-      {"cmdSetESE", "!Send", ">*ESE  8" + f, "", ok + rsb},
-      {"cmdSetSRE", "!Send", ">*SRE  8" + f, "", ok + rsb},
-      {"cmdSetPSC", "!Send", ">*PSC  1" + f, "", "txtPSC= 1;" + ok + rsb},  // not said to be set
+      {"cmdSetESE", "!Send", ">*ESE  8" + f, "", rsb + ok},
+      {"cmdSetSRE", "!Send", ">*SRE  8" + f, "", rsb + ok},
+      {"cmdSetPSC", "!Send", ">*PSC  1" + f, "", rsb + "txtPSC= 1;" + ok},  // not said to be set
       {"cmdSetBaud", "!Send", ">SYST:COMM:SER 9600" + f, "Baud Rate Set", rsb},
-      {"cmdSetAddr", "!Send", ">*ESE 64" + f, "old", ok + "txtGPIBErr=SendCmd Error;"},
+      {"cmdSetAddr", "!Send", ">*ESE 64" + f, "old", "txtGPIBErr=SendCmd Error;" + ok},
       {"cmdSerialPoll", "", "ReadStatusByte(0, 4)", "Serial Poll Response=  64"},
       {"cmdSerialPoll", "!ReadStatusByte", "ReadStatusByte(0, 4)" + f, "Serial Poll Response=  0",
        rsb},
@@ -184,13 +181,11 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
        "txtGPIBErr=DevClear Error;shown at the wait=Returning to main form (painted);"},
   };
   auto state = [&] {
-    std::vector<std::string> all;
+    std::vector<std::string> all = {"txtGPIBErr=" + title(), "shown at the wait=" + seen};
     for (const char* box : {"txtESE", "txtSRE", "txtPSC", "txtNewAddr", "txtError"})
       all.push_back(box + ("=" + shown(box)));
-    all.push_back("txtGPIBErr=" + title());
     all.push_back("focus=" + w.focusWidget()->objectName().toStdString());
     all.push_back("selected=" + w.txtNewAddr->selectedText().toStdString());
-    all.push_back("shown at the wait=" + seen);
     return all;
   };
   b.driver.statusByte = 64;
@@ -198,7 +193,8 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
     b.gpib.ConverterAddr = 4;
     type(w, "txtESE", "8"), type(w, "txtSRE", "8"), type(w, "txtPSC", "1");
     type(w, "txtNewAddr", " 4"), type(w, "txtError", "old"), type(w, "txtResults2", "old");
-    w.txtError->show(), w.txtGPIBErr->hide(), w.cmdExit->setFocus(), watch(&w);
+    w.txtError->show(), w.txtGPIBErr->hide(), w.cmdExit->setFocus();
+    QApplication::processEvents(), paints = 0, seen = "";
     const QString entry =
         QString(row.button).replace("cmdSetAddr", "txtNewAddr").replace("cmdSet", "txt");
     const bool fails = *row.input == '!', typed = entry.startsWith("txt") && w.control(entry),
@@ -241,19 +237,15 @@ TEST_F(Setup, MainWindowCreatesItOnceReturnHidesItAndItsFrameDestroysIt) {
   main.cmd488_2Cmds_Click();
   QPointer<setup::SetupWindow> win = main.setupWindow();
   // The new address holds for both windows, the return's device clear included.
-  type(*win, "txtNewAddr", "5"), click(*win, "cmdSetAddr");
-  click(*win, "cmdExit");
+  type(*win, "txtNewAddr", "5"), click(*win, "cmdSetAddr"), click(*win, "cmdExit");
   main.cmd488_2Cmds_Click();  // shown again as it was left, asking nothing
-  EXPECT_EQ(b.tap.take(), kLoad |
-                              "show frm488_2Cmds | >@5 *ESE 64 | >@5 SYST:COMM:SER:UPDATE | beep | "
-                              "~0.1 | DevClear(0, 5) | ~1 | hide frm488_2Cmds | show frm488_2Cmds");
-  EXPECT_EQ(text(*win, "txtNewAddr") + (main.setupWindow() == win ? " kept" : ""), "5 kept");
-  win->close();  // by its frame: no update, no device clear, and the window goes
-  QApplication::processEvents();
-  EXPECT_TRUE(win.isNull());
-  b.gpib.ConverterAddr = 4;
-  main.cmd488_2Cmds_Click();
-  EXPECT_EQ(b.tap.take(), "hide frm488_2Cmds" | kLoad | "show frm488_2Cmds");
+  EXPECT_EQ(b.tap.take() + text(*win, "txtNewAddr"),
+            kLoad |
+                "show frm488_2Cmds | >@5 *ESE 64 | >@5 SYST:COMM:SER:UPDATE | beep | ~0.1 | "
+                "DevClear(0, 5) | ~1 | hide frm488_2Cmds | show frm488_2Cmds5");
+  win->close(), QApplication::processEvents();  // by its frame: no update, no device clear
+  b.gpib.ConverterAddr = 4, main.cmd488_2Cmds_Click();
+  EXPECT_EQ(b.tap.take() + (win ? " kept" : ""), "hide frm488_2Cmds" | kLoad | "show frm488_2Cmds");
 }
 
 }  // namespace
