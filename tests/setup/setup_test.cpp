@@ -160,14 +160,14 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
       {"cmdSetAddr", "30.6", ">@31 *ESE 64", "old", ok},
       {"cmdSetAddr", "", ">@0 *ESE 64", "old", ok},
       {"cmdSetAddr", "31", "beep", "old", badAddr + "31;"},
-      // 101 to 3029 would carry a secondary address.
-      {"cmdSetAddr", "101", "beep", "old", badAddr + "101;"},
+      {"cmdSetAddr", "-1", "beep", "old", badAddr + "-1;"},
+      {"cmdSetAddr", "101", "beep", "old", badAddr + "101;"},  // 101 to 3029: the secondary form
       {"cmdSetAddr", "3029", "beep", "old", badAddr + "3029;"},
-      // The board's own address 0 is left out; the search ends at 30.
+      // The board's own address 0 is left out; the search runs from 0 to 30.
       {"cmdFindLstn", "0", "FindLstn(0, 31)", "Found devices at addresses = ", wait},
       {"cmdFindLstn", "0 4", "FindLstn(0, 31)", "Found devices at addresses =  4 ", wait},
       {"cmdFindLstn", "0 4 7", "FindLstn(0, 31)", "Found devices at addresses =  4  7 ", wait},
-      {"cmdFindLstn", "4 30 31", "FindLstn(0, 31)", "Found devices at addresses =  4  30 ", wait},
+      {"cmdFindLstn", "1 30 31", "FindLstn(0, 31)", "Found devices at addresses =  1  30 ", wait},
       {"cmdExit", "!DevClear",
        ">SYST:COMM:SER:UPDATE | beep | ~0.1 | DevClear(0, 4)" + f + " | ~1 | hide frm488_2Cmds", "",
        "txtGPIBErr=DevClear Error;shown at the wait=Returning to main form (painted);"},
@@ -214,7 +214,7 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
   // A count beyond the list does not take the listing past it; a failed search lists nothing.
   b.gpib.InterfaceName = "GPIB", b.tap.during = [this](auto&) { b.gpib.ibcnt = 32767; };
   click(w, "cmdFindLstn");
-  EXPECT_EQ(results(), "Found devices at addresses =  4  30 ");
+  EXPECT_EQ(results(), "Found devices at addresses =  1  30 ");
   b.driver.failNext("FindLstn", bus::ECIC), click(w, "cmdFindLstn");
   EXPECT_EQ(results().find("Found"), std::string::npos);
   // Closed by its frame, it goes without update or device clear; the next opening makes it anew.
