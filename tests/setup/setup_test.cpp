@@ -211,11 +211,13 @@ TEST_F(Setup, EachClickSendsReadsAndShowsItsOutcome) {
   // Enter in an entry clicks no button, and Escape does not close the window.
   QTest::keyClick(w.txtNewAddr, Qt::Key_Return), QTest::keyClick(&w, Qt::Key_Escape);
   EXPECT_EQ(b.tap.take() + std::to_string(w.isVisible() && w.txtResults2->isReadOnly()), "1");
-  // A count beyond the list does not take the listing past it; a failed search is reported and
-  // leaves no "Please wait" behind.
+  // A count beyond the list, or below it, lists no more than there is; a failed search is reported
+  // and leaves no "Please wait" behind.
   b.gpib.InterfaceName = "GPIB", b.tap.during = [this](auto&) { b.gpib.ibcnt = 32767; };
   click(w, "cmdFindLstn");
   EXPECT_EQ(results(), "Found devices at addresses =  1  30 ");
+  b.tap.during = [this](auto&) { b.gpib.ibcnt = -1; }, click(w, "cmdFindLstn");
+  EXPECT_EQ(results(), "Found devices at addresses = ");
   b.tap.during = nullptr, b.tap.take(), b.driver.failNext("FindLstn", bus::ECIC);
   click(w, "cmdFindLstn");
   EXPECT_EQ(b.tap.take() | results() | title(),

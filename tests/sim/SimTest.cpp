@@ -151,13 +151,14 @@ TEST(Converter, Sessions) {
       {">@7 *IDN?;*STB? | $@7 | <@7 | >@7 BOGUS;*RST;*ESR? | <@7 | >@7 BOGUS;*CLS;*ESR?;*STB? | "
        "<@7 | <@7 | >@7 *ESR? | <@7 | >@7 *IDN? | >@7 *ESR? | <@7 | >@7 *IDN? | !@7 | <@7 | "
        ")@7 *IDN | !@-1 | }@7 *ESR? | <@7 | >@7 " +
-           kPad + "*IDN? | >@7 *ESR? | <@7",
+           kPad + "*IDN? | >@7 *ESR? | <@7 | >@7 *IDN? | >@7 *CLS | <@7",
        "16 | SIMULATED,BENCH METER 7,0,1.0;16\n | 32\n | 0;16\n | T1 | 4\n | 4\n | T1 | 4\n | "
-       "32\n"},
+       "32\n | T1"},
   });
   const std::pair<const char*, std::optional<double>> rows[] = {
-      {" 72.5 ", 72.5}, {"+.5", 0.5}, {"5.", 5.0}, {"1e+2", 100.0},     {"1E-2", 0.01},
-      {"-", {}},        {"1e+", {}},  {"12a", {}}, {"1e400", HUGE_VAL}, {"1E-400", 0.0}};
+      {" 72.5 ", 72.5}, {"+.5", 0.5},        {"5.", 5.0},    {"1e+2", 100.0},
+      {"2E1", 20.0},    {"1E-2", 0.01},      {"-", {}},      {"1e+", {}},
+      {"12a", {}},      {"1e400", HUGE_VAL}, {"1E-400", 0.0}};
   for (const auto& [text, value] : rows) EXPECT_EQ(sim::parseNumber(text), value) << text;
 }
 
