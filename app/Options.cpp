@@ -3,9 +3,14 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "NumberText.h"
+
 namespace app {
 
 namespace {
+
+// How much of an argument a message repeats: it may hold any bytes, and any number of them.
+constexpr std::size_t kQuotedOption = 100;
 
 // What to say when a value option comes without its value.
 const char* missingValue(const QString& name) {
@@ -33,18 +38,20 @@ Options parseOptions(const std::vector<std::string>& args) {
     // The parser names the option it stopped at; say it in the console's own words.
     if (!parser.unknownOptionNames().isEmpty()) {
       const QString name = parser.unknownOptionNames().constFirst();
-      options.error =
-          "unknown option " + std::string(name.size() == 1 ? "-" : "--") + name.toStdString();
+      options.error = "unknown option " + std::string(name.size() == 1 ? "-" : "--") +
+                      bus::printableText(name.toStdString(), kQuotedOption);
     } else {
       const QString text = parser.errorText();
       for (const QString name : {"driver", "trace", "script"})
         if (text.contains("'--" + name + "'")) options.error = missingValue(name);
-      if (options.error.empty()) options.error = text.toStdString();
+      if (options.error.empty()) options.error = bus::printableText(text.toStdString(), 300);
     }
     return options;
   }
   if (!parser.positionalArguments().isEmpty()) {
-    options.error = "unknown option " + parser.positionalArguments().constFirst().toStdString();
+    options.error = "unknown option " +
+                    bus::printableText(parser.positionalArguments().constFirst().toStdString(),
+                                       kQuotedOption);
     return options;
   }
   for (const QCommandLineOption* option : {&driver, &trace, &script})

@@ -14,6 +14,7 @@
 #include "GPIB32.h"
 #include "LibraryDriver.h"
 #include "MainWindow.h"
+#include "NumberText.h"
 #include "Observers.h"
 #include "Options.h"
 #include "ScriptRunner.h"
@@ -21,6 +22,9 @@
 #include "Trace.h"
 
 namespace {
+
+// How much of a path, an option or a library's complaint a message on standard error repeats.
+constexpr std::size_t kQuotedProblem = 300;
 
 class SystemBeep final : public bus::Sound {
  public:
@@ -60,14 +64,16 @@ void windowSystemStart(QtMsgType type, const QMessageLogContext& context, const 
     return;
   }
   const char* display = std::getenv("DISPLAY");
-  std::cerr << "gpib-modbus-console: cannot open a window: the display " << (display ? display : "")
+  std::cerr << "gpib-modbus-console: cannot open a window: the display "
+            << bus::printableText(display ? display : "")
             << " did not answer (set DISPLAY, or "
             << "QT_QPA_PLATFORM=offscreen for a headless run)\n";
   std::_Exit(2);
 }
 
+// Problems name paths and options as the operator gave them: printable, and cut when long.
 int refuse(const std::string& problem) {
-  std::cerr << "gpib-modbus-console: " << problem << "\n";
+  std::cerr << "gpib-modbus-console: " << bus::printableText(problem, kQuotedProblem) << "\n";
   return 2;
 }
 
@@ -124,16 +130,18 @@ int main(int argc, char* argv[]) {
       driver = std::move(library);
     } else if (options.driver == app::Options::Driver::Library) {
       // Asked for by name: stay with it, so the operator sees every call fail with EDVR.
-      std::cerr << "gpib-modbus-console: " << library->problem() << "\n";
-      driverLine = QString::fromStdString(library->problem());
+      const std::string problem = bus::printableText(library->problem(), kQuotedProblem);
+      std::cerr << "gpib-modbus-console: " << problem << "\n";
+      driverLine = QString::fromStdString(problem);
       driver = std::move(library);
     }
   }
   if (!driver) {
     auto simulated = std::make_unique<sim::SimulatedBus>(clock);
-    // The simulated controller keeps the computer's time of day, as a set-up F4 would.
-    const QTime now = QTime::currentTime();
-    simulated->controller().setTimeOfDay(now.msecsSinceStartOfDay() / 1000.0);
+    // The simulated controller keeps the computer's time of day, as a set-up F4 would. On
+    // virtual time it starts at midnight and follows the script's clock, so runs repeat exactly.
+    if (!options.virtualTime)
+      simulated->controller().setTimeOfDay(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
     simulator = simulated.get();
     driver = std::move(simulated);
     driverLine = options.driver == app::Options::Driver::Simulator

@@ -149,26 +149,87 @@ std::string cutAtLineFeed(std::string text) {
   return text;
 }
 
-std::string escapeBytes(std::string_view bytes) {
+namespace {
+
+// \n, \r, \t or \xNN for a byte that does not print.
+void appendEscape(std::string& out, unsigned char c) {
   static const char hex[] = "0123456789ABCDEF";
+  switch (c) {
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default: out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
+  }
+}
+
+}  // namespace
+
+std::string escapeBytes(std::string_view bytes) {
   std::string out;
   for (unsigned char c : bytes) {
-    switch (c) {
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      default:
-        if (c >= 0x20 && c < 0x7F) {
-          out.push_back(static_cast<char>(c));
-        } else {
-          out += "\\x";
-          out.push_back(hex[c >> 4]);
-          out.push_back(hex[c & 0xF]);
-        }
+    if (c == '\\' || c == '"') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      appendEscape(out, c);
     }
   }
+  return out;
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `text` that encodes a printable
+// character (not a C1 control), or 0.
+std::size_t printableSequence(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  char32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i) & 0x3F);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  const bool invalid = code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF);
+  const bool c1 = code < 0xA0;
+  return overlong || invalid || c1 ? 0 : length;
+}
+
+}  // namespace
+
+std::string printableText(std::string_view text, std::size_t limit) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size() && i < limit) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+    } else if (const std::size_t length = c >= 0x80 ? printableSequence(text.substr(i)) : 0) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      appendEscape(out, c);
+      ++i;
+    }
+  }
+  if (i < text.size()) out += "...";
   return out;
 }
 

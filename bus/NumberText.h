@@ -46,4 +46,10 @@ std::string cutAtLineFeed(std::string text);
 // Bytes made readable for traces and test messages: \n, \r, \t, \\, \" and \xNN.
 std::string escapeBytes(std::string_view bytes);
 
+// Operator input repeated in a message (a script line, an option, a path), safe for a terminal:
+// control bytes, DEL, C1 controls and bytes that are not UTF-8 become \xNN (\n, \r, \t for
+// those three); printable text, UTF-8 letters included, stays as it is. Text longer than `limit`
+// bytes is cut at a character boundary and ends in "...".
+std::string printableText(std::string_view text, std::size_t limit = 200);
+
 }  // namespace bus

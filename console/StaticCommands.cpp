@@ -83,6 +83,12 @@ void MainWindow::cmdRdTime_Click() {
 }
 
 void MainWindow::Timer1_Timer() {
+  // With both displays off the tick has nothing to do: the timer rests until a display button
+  // starts it again.
+  if (TempRdFlag == 0 && TimeRdFlag == 0) {
+    Timer1->stop();
+    return;
+  }
   if (TempRdFlag != 0) {
     if (bus::queryExchange(gpib_, bus::registerReadLine(100, 1)))
       txtTemp->setText(ui::fromBytes(gpib_.ReplyBuf));

@@ -1,5 +1,6 @@
 #include "ScriptParser.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <utility>
@@ -184,10 +185,28 @@ Step expectStep(Lexer& lexer) {
                 "\" (text, visible, hidden, enabled, disabled, selected, unselected)"};
 }
 
+// "HH:MM:SS", 00:00:00 to 23:59:59, as seconds of the day.
+long timeOfDay(const std::string& text) {
+  int parts[3] = {-1, -1, -1};
+  std::size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (i && (at >= text.size() || text[at++] != ':')) break;
+    if (at + 2 > text.size() || !std::isdigit(static_cast<unsigned char>(text[at])) ||
+        !std::isdigit(static_cast<unsigned char>(text[at + 1])))
+      break;
+    parts[i] = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    at += 2;
+  }
+  if (at != text.size() || parts[2] < 0 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+    throw Refusal{"sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" +
+                  text + "\""};
+  return parts[0] * 3600L + parts[1] * 60L + parts[2];
+}
+
 Step simStep(Lexer& lexer) {
   Step step;
   const std::string what = lexer.word(
-      "sim needs absent, present, silent, modbus-error, register, reply, identity or baud");
+      "sim needs absent, present, silent, modbus-error, register, reply, identity, baud or clock");
   if (what == "absent" || what == "present") {
     step.kind = StepKind::SimPresent;
     step.flag = what == "present";
@@ -229,9 +248,12 @@ Step simStep(Lexer& lexer) {
     step.kind = StepKind::SimBaud;
     step.number = wholeNumber(lexer.word("sim baud needs a baud rate"), "the baud rate");
     if (step.number <= 0) throw Refusal{"the baud rate must be positive"};
+  } else if (what == "clock") {
+    step.kind = StepKind::SimClock;
+    step.number = timeOfDay(lexer.word("sim clock needs a time of day HH:MM:SS"));
   } else {
     throw Refusal{"unknown sim step \"" + what +
-                  "\" (absent, present, silent, modbus-error, register, reply, identity, baud)"};
+                  "\" (absent, present, silent, modbus-error, register, reply, identity, baud, clock)"};
   }
   return step;
 }

@@ -29,6 +29,7 @@ enum class StepKind {
   SimReply,         // sim reply "RAW"                   (text)
   SimIdentity,      // sim identity "TEXT"               (text)
   SimBaud,          // sim baud N                        (number)
+  SimClock,         // sim clock HH:MM:SS                (number: seconds of the day)
 };
 
 enum class ControlState { Visible, Hidden, Enabled, Disabled, Selected, Unselected };

@@ -34,6 +34,10 @@ class TimerGate final : public QObject {
   bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
 };
 
+// How much of a script line, and of what a failed step met, a report repeats.
+constexpr std::size_t kQuotedLine = 160;
+constexpr std::size_t kQuotedFailure = 1000;
+
 std::string quote(const std::string& bytes) { return "\"" + bus::escapeBytes(bytes) + "\""; }
 
 bool isExpectation(StepKind kind) {
@@ -136,7 +140,10 @@ ScriptResult ScriptRunner::run(std::string_view script) {
     }
     if (!failure.empty()) {
       ++result.failed;
-      report_ << "line " << line.number << ": " << line.source << ": " << failure << "\n";
+      // The line and what the step met are repeated as printable text: a script of odd bytes
+      // must not reach the operator's terminal raw.
+      report_ << "line " << line.number << ": " << bus::printableText(line.source, kQuotedLine)
+              << ": " << bus::printableText(failure, kQuotedFailure) << "\n";
     } else if (isExpectation(line.step->kind)) {
       ++result.passed;
     }
@@ -356,6 +363,9 @@ std::string ScriptRunner::simulate(const Step& step) {
       break;
     case StepKind::SimBaud:
       s.setControllerBaud(static_cast<int>(step.number));
+      break;
+    case StepKind::SimClock:
+      s.controller().setTimeOfDay(static_cast<double>(step.number));
       break;
     default:
       return "not a sim step";

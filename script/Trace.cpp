@@ -10,6 +10,12 @@
 
 namespace script {
 
+namespace {
+// A step's source line in the trace: escaped like every other text there, and cut when a line
+// runs on past any sensible step.
+constexpr std::size_t kQuotedStep = 1000;
+}  // namespace
+
 Trace::Trace(std::ostream& out, const bus::Clock& clock)
     : out_(out), clock_(clock), origin_(clock.now()) {
   out_ << "# gpib-modbus-console bus trace: milliseconds since start, event\n" << std::flush;
@@ -76,7 +82,7 @@ void Trace::frame(const std::vector<std::uint8_t>& request,
 }
 
 void Trace::step(int line, const std::string& source) {
-  write("step " + std::to_string(line) + " " + source);
+  write("step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
 }
 
 }  // namespace script

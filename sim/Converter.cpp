@@ -88,22 +88,26 @@ void Converter::listen(std::string_view bytes, bool eoi) {
   if (eoi && (!input_.empty() || overflow_)) execute(input_);
 }
 
-std::string_view Converter::talk() {
-  if (silent_) return {};
+std::optional<std::string_view> Converter::talk() {
+  if (silent_) return std::nullopt;
   if (nextReply_) {
     output_ = std::move(*nextReply_);
     nextReply_.reset();
+    emptyReply_ = false;
   }
+  if (emptyReply_) return std::string_view();
   if (output_.empty()) {
-    // Addressed to talk with nothing to say: the query was never sent, or failed.
+    // Addressed to talk with nothing to say: no query was sent.
     status_.setEvent(StatusModel::QYE);
     refreshService();
+    return std::nullopt;
   }
   return output_;
 }
 
 void Converter::consumed(std::size_t count) {
   output_.erase(0, count);
+  emptyReply_ = false;
   refreshService();
 }
 
@@ -116,6 +120,7 @@ void Converter::clear() {
   input_.clear();
   overflow_ = false;
   output_.clear();
+  emptyReply_ = false;
   refreshService();
 }
 
@@ -131,6 +136,8 @@ void Converter::execute(std::string_view message) {
     output_.clear();
     status_.setEvent(StatusModel::QYE);
   }
+  emptyReply_ = false;
+  failedQuery_ = false;
   if (overflowed) {
     status_.setEvent(StatusModel::CME);
     refreshService();
@@ -144,6 +151,10 @@ void Converter::execute(std::string_view message) {
       output_ += replies[i];
     }
     output_ += '\n';
+  } else if (failedQuery_) {
+    // Every query of the message failed on the Modbus side: the converter still answers, but
+    // with nothing, so the controller learns at once that E? holds the reason.
+    emptyReply_ = true;
   }
   refreshService();
 }
@@ -310,7 +321,10 @@ void Converter::readRegisters(const std::string& parameters, std::vector<std::st
   putWord(frame, *first);
   putWord(frame, *count);
   const auto data = transact(std::move(frame), 5 + 2 * static_cast<std::size_t>(*count));
-  if (!data) return;
+  if (!data) {
+    failedQuery_ = true;
+    return;
+  }
   std::string line;
   for (long i = 0; i < *count; ++i) {
     if (i) line += ',';

@@ -34,7 +34,7 @@ class Converter final : public Device {
   Converter(bus::Clock& clock, WatlowF4& controller);
 
   void listen(std::string_view bytes, bool eoi) override;
-  std::string_view talk() override;
+  std::optional<std::string_view> talk() override;
   void consumed(std::size_t count) override;
   std::optional<std::uint8_t> serialPoll() override;
   void clear() override;
@@ -103,6 +103,9 @@ class Converter final : public Device {
   std::string input_;
   bool overflow_ = false;
   std::string output_;
+  // The last message's queries all failed on the Modbus side: the reply is empty, not missing.
+  bool emptyReply_ = false;
+  bool failedQuery_ = false;
   StatusModel status_;
   bool psc_ = true;
   Saved saved_;

@@ -16,8 +16,9 @@ class Device {
   // Data bytes addressed to the device; `eoi` when the last one carried EOI.
   virtual void listen(std::string_view bytes, bool eoi) = 0;
   // The device has been addressed to talk. Returns what it has to say (the last byte carries
-  // EOI); empty when it has nothing, and then the controller's read times out.
-  virtual std::string_view talk() = 0;
+  // EOI). Nothing when it has nothing to say: the controller's read times out. An empty text
+  // is an answer without data: the read ends at once with END and no bytes.
+  virtual std::optional<std::string_view> talk() = 0;
   // The controller took the first `count` bytes of what talk() offered.
   virtual void consumed(std::size_t count) = 0;
   // Serial poll: the status byte, RQS reported once per request. Nothing when it does not answer.

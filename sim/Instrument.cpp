@@ -50,10 +50,11 @@ void Instrument::execute() {
   status_.update(!output_.empty());
 }
 
-std::string_view Instrument::talk() {
+std::optional<std::string_view> Instrument::talk() {
   if (output_.empty()) {
     status_.setEvent(StatusModel::QYE);
     status_.update(false);
+    return std::nullopt;
   }
   return output_;
 }

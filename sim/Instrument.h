@@ -13,7 +13,7 @@ class Instrument final : public Device {
   explicit Instrument(std::string identity);
 
   void listen(std::string_view bytes, bool eoi) override;
-  std::string_view talk() override;
+  std::optional<std::string_view> talk() override;
   void consumed(std::size_t count) override;
   std::optional<std::uint8_t> serialPoll() override;
   void clear() override;

@@ -251,9 +251,16 @@ void SimulatedBus::Receive(int board, bus::Addr4882 address, char* buffer, long 
     return;
   }
   Device* device = deviceAt(address);
-  const std::string_view reply = device ? device->talk() : std::string_view();
-  if (reply.empty()) {
+  const std::optional<std::string_view> answer =
+      device ? device->talk() : std::optional<std::string_view>();
+  if (!answer) {
     timeOut();
+    return;
+  }
+  const std::string_view reply = *answer;
+  if (reply.empty()) {
+    device->consumed(0);
+    succeed(bus::END, 0);
     return;
   }
   std::size_t n = std::min(static_cast<std::size_t>(count), reply.size());

@@ -46,6 +46,18 @@ TEST(Texts, NumberTextsNumericValuesWholeNumbersErrorNamesAndEscapes) {
             "<Table Overflow>||");
   EXPECT_EQ(bus::escapeBytes(std::string("a \n\r\t\\\"\x7F\0\xFF", 10)),
             R"(a \n\r\t\\\"\x7F\x00\xFF)");
+  // Operator input in a message: UTF-8 letters stay, controls and stray bytes are escaped.
+  const std::pair<std::string, std::string> printable[] = {
+      {"a \\\"\x1b[2J\x07\t", "a \\\"\\x1B[2J\\x07\\t"},
+      {"Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5", "Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5"},
+      {"\xc2\x9b\xc2\xa0\x9b\xc3", "\\xC2\\x9B\xc2\xa0\\x9B\\xC3"},  // C1 CSI, NBSP, stray
+      {"\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80", "\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
+      {std::string(15, 'x') + "\xc3\xa4", std::string(15, 'x') + "\xc3\xa4"},
+      {std::string(16, 'x') + "\xc3\xa4", std::string(16, 'x') + "..."},
+      {std::string(14, 'x') + "\xc3\xa4y", std::string(14, 'x') + "\xc3\xa4..."},
+  };
+  for (const auto& [text, shown] : printable)
+    EXPECT_EQ(bus::printableText(text, 16), shown) << bus::escapeBytes(text);
 }
 
 TEST(QueryExchange, TrimsTheReplyFallsBackOnAnEmptyOneAndReportsBusErrorsWhenAsked) {

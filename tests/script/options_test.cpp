@@ -43,6 +43,9 @@ TEST(Options, CommandLines) {
       {{"--scrip", "a"}, "error: unknown option --scrip"},
       {{"-x"}, "error: unknown option -x"},
       {{"--simulate", "extra"}, "error: unknown option extra"},
+      // Repeated as printable text (a byte that is not UTF-8 is already U+FFFD), cut when long.
+      {{"\x1b]0;x\x07\x9b\xc3\xa4"}, "error: unknown option \\x1B]0;x\\x07\xef\xbf\xbd\xc3\xa4"},
+      {{"--" + std::string(120, 'y')}, "error: unknown option --" + std::string(100, 'y') + "..."},
   };
   for (const auto& [args, expected] : cases)
     EXPECT_EQ(asked(app::parseOptions(args)), expected) << testing::PrintToString(args);

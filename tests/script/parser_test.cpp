@@ -16,7 +16,8 @@ std::string shown(const Step& s) {
       "Close",           "ExpectText",     "ExpectState",    "ExpectBeeps",
       "ExpectSent",      "ExpectSentNone", "ExpectPause",    "Wait",
       "SimPresent",      "SimSilent",      "SimModbusError", "SimRegister",
-      "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud"};
+      "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud",
+      "SimClock"};
   std::string t = kinds[static_cast<int>(s.kind)];
   if (!s.name.empty()) t += " " + s.name;
   if (!s.text.empty()) t += " [" + bus::escapeBytes(s.text) + "]";
@@ -46,6 +47,8 @@ TEST(ScriptParser, EveryStepForm) {
       {"sim register 100 -40", "SimRegister n=100 v=-40"},
       {"sim register 65535 65535", "SimRegister n=65535 v=65535"},
       {"sim register 100 none", "SimRegisterNone n=100"},
+      {"sim clock 23:59:59", "SimClock n=86399"},
+      {"sim clock 08:05:09", "SimClock n=29109"},
   };
   for (const auto& [line, step] : cases) {
     const script::ParsedLine parsed = script::parseLine(line);
@@ -90,10 +93,10 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"wait 1e3", "wait must be a number of seconds such as 2 or 0.5, not \"1e3\""},
       {"wait .", "wait must be a number of seconds such as 2 or 0.5, not \".\""},
       {"wait 86400.5", "wait is limited to 86400 seconds (a day)"},
-      {"sim", "sim needs absent, present, silent, modbus-error, register, reply, identity or baud"},
+      {"sim", "sim needs absent, present, silent, modbus-error, register, reply, identity, baud or clock"},
       {"sim gone",
        "unknown sim step \"gone\" (absent, present, silent, modbus-error, register, "
-       "reply, identity, baud)"},
+       "reply, identity, baud, clock)"},
       {"sim silent", "sim silent needs on or off"},
       {"sim silent yes", "sim silent needs on or off, not \"yes\""},
       {"sim modbus-error", "sim modbus-error needs an error code"},
@@ -108,12 +111,16 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"sim register 100 7.5", "the register's value must be a whole number, not \"7.5\""},
       {"sim reply", "sim reply needs a text"},
       {"sim baud 0", "the baud rate must be positive"},
+      {"sim clock", "sim clock needs a time of day HH:MM:SS"},
   };
   for (const auto& [line, error] : cases) {
     const script::ParsedLine parsed = script::parseLine(line);
     EXPECT_FALSE(parsed.step.has_value()) << line;
     EXPECT_EQ(parsed.error, error) << line;
   }
+  for (const std::string bad : {"24:00:00", "8:05:09", "12:60:00", "12:00:60", "12:00:00x", "1-:00:00"})
+    EXPECT_EQ(script::parseLine("sim clock " + bad).error,
+              "sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" + bad + "\"");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 # Runs the console and checks what a caller relies on: the exit status, and when asked the
-# report on standard output and the trace written, each exactly.
+# report on standard output, the message on standard error and the trace written, each exactly.
 #   cmake -DCONSOLE=... -DARGS="--simulate;--script;x.script" -DSTATUS=1
-#         [-DOUTPUT=expected.out] [-DTRACE=expected.trace -DTRACE_FILE=written.trace] -P CheckRun.cmake
+#         [-DOUTPUT=expected.out] [-DTRACE=expected.trace -DTRACE_FILE=written.trace]
+#         [-DERRORS="what standard error says"] -P CheckRun.cmake
 execute_process(COMMAND ${CONSOLE} ${ARGS} RESULT_VARIABLE status OUTPUT_VARIABLE output
                 ERROR_VARIABLE errors)
 if(NOT status STREQUAL STATUS)
@@ -12,6 +13,9 @@ if(OUTPUT)
   if(NOT output STREQUAL expected)
     message(FATAL_ERROR "report differs.\n--- expected\n${expected}--- actual\n${output}")
   endif()
+endif()
+if(ERRORS AND NOT errors STREQUAL ERRORS)
+  message(FATAL_ERROR "standard error differs.\n--- expected\n${ERRORS}--- actual\n${errors}")
 endif()
 if(TRACE)
   file(READ ${TRACE} expected)

@@ -27,7 +27,8 @@ const std::string kIdn = "ORVANE,5630,SIM-000417,2.10\n", kFull(1100, 'X'), kPad
 // registers, ?T its exact temperature; &0103012C0001 hands it that frame with CRC; # gives the
 // Modbus frames since the last #. A step leaves the bytes read ("+" without EOI), the polled
 // byte, a refused register access with "!" and its code, "E" and iberr, or "T" and the seconds
-// a time-out took; "*" first while a device requests service.
+// a time-out took; "[]" for a read that ended at once with no data; "*" first while a device
+// requests service.
 struct Sim {
   bus::VirtualClock clock;
   sim::SimulatedBus bus{clock};
@@ -74,6 +75,7 @@ struct Sim {
     if (!out.empty()) bus.Receive(0, a, out.data(), static_cast<long>(out.size()), bus::STOPend);
     if (!out.empty())
       out.resize(bus.status().ibcntl), out += bus.status().ibsta & bus::END ? "" : "+";
+    if (out.empty() && (query || kind == '<') && (bus.status().ibsta & bus::END)) out = "[]";
     std::int16_t polled = 0;
     if (kind == '$') bus.ReadStatusByte(0, a, &polled), out = std::to_string(polled);
     if (kind == '!') bus.DevClear(0, a);
@@ -130,17 +132,17 @@ TEST(Converter, Sessions) {
        "OFF | system:communicate:serial:baud?;syst:comm:ser:rs485? | R 0,1 | >SYST:COMM:SER:UPDATE "
        "| R 0,1 | E?;*ESR? | >SYST:COMM:SER 9600;SYST:COMM:SER:RS485 ON | SYST:COMM:SER?;"
        "SYST:COMM:SER:RS485? | >SYST:COMM:SER:UPD | R 0,1",
-       "9600;1\n | 19200;0\n | 5270\n | T1 | 101;12\n | 9600;1\n | 5270\n"},
+       "9600;1\n | 19200;0\n | 5270\n | [] | 101;8\n | 9600;1\n | 5270\n"},
       {">W 300,-40 | R 300,1;R 0,6 | >FORM:TALK HEXL | R 300,1;R 0,1;FORM:TALK? | "
        ">form:talk ascii | >W 300, 72.5 | R 300,1;FORMAT:TALK? | >W 300,65535 | R 300,1;E? | "
        "R 9999,1 | E?;*ESR? | E? | R 4000,2 | >W 4000,7,3 | E?;R 4000,2 | >W 300,1001 | E? | "
        ">FORM:TALK HEXL;C 5;*RST | E?;FORM:TALK?;C?",
-       "-40;5270,42,1187,302,1,2311\n | FFD8;1496;HEXL\n | 73;ASCII\n | -1;0\n | T1 | "
-       "2;12\n | 2\n | 1,1\n | 0;7,3\n | 3\n | 0;ASCII;1\n"},
+       "-40;5270,42,1187,302,1,2311\n | FFD8;1496;HEXL\n | 73;ASCII\n | -1;0\n | [] | "
+       "2;8\n | 2\n | 1,1\n | 0;7,3\n | 3\n | 0;ASCII;1\n"},
       {"R 0,1 | # | >W 300,-40 | # | >W 4000,3,1 | # | R 9999,1 | # | >W 0,1 | # | >C 0;W 300,80 | "
        "C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | >C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1",
        "5270\n | # 010300000001840A>0103021496372A | # 0106012CFFD80855>0106012CFFD80855 | "
-       "# 01100FA00002040003000189E7>01100FA0000242FE | T1 | # 0103270F0001BEBD>018302C0F1 | "
+       "# 01100FA00002040003000189E7>01100FA0000242FE | [] | # 0103270F0001BEBD>018302C0F1 | "
        "# 010600000001480A>018602C3A1 | 0;0\n | 101\n | 101\n | # 0006012C00504812> "
        "00030000000185DB> 0206012C0001880C> F70300000001909C> FF030000000191D4> | 80\n"},
       {">*SRE 16 | )*IDN | >? | $ | < | }R 0,1 | < | )*ESR? | } | < | > | < | >*IDN? | )" + kFull +
@@ -188,11 +190,11 @@ TEST(Converter, FaultsOnCommandAndPowerCycle) {
   b.setConverterSilent(false), b.setRegisterValue(0, 5271), b.setRegisterValue(100, 0xFFFE),
       b.setRegisterSilent(300);
   EXPECT_EQ(s.run("R 0,1;R 100,1 | R 299,1 | E? | R 299,2 | E? | >W 300,90 | E?"),
-            "5271;-2\n | T1 | 2\n | T1 | 101\n | 101\n");
+            "5271;-2\n | [] | 2\n | [] | 101\n | 101\n");
   b.clearRegisterFault(100), b.setNextReply(std::string("A\0BCD", 5)),
       b.setIdentity("ACME,9999,1,0.1"), b.setControllerBaud(4800);
   EXPECT_EQ(s.run(">W 301,1 | <3 | < | < | *IDN? | R 0,1"),
-            std::string("A\0B", 3) + "+ | CD | T1 | ACME,9999,1,0.1\n | T1");
+            std::string("A\0B", 3) + "+ | CD | T1 | ACME,9999,1,0.1\n | []");
   b.setConverterPresent(false), b.setConverterSilent(true), b.failNextTransactions(5, 3),
       b.setNextReply("junk"), b.clearFaults();
   EXPECT_EQ(s.run("R 0,1;R 100,1;R 300,1"), "5270;75;80\n");
