@@ -243,6 +243,7 @@ TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
   play(nullptr, {{"|cmdRdTemp2", " => "},
                  {"|Timer1|13,5,59\n", time + " => old"},
                  {"|cmdRdTime Timer1", " => "}});
+  EXPECT_FALSE(w.Timer1->isActive());  // both displays off: the timer rests after a silent tick
   EXPECT_EQ(colour("txtTemp") + colour("txtTime"), "#ffffff#ffffff");
   EXPECT_EQ(text(w, "txtTemp") + " " + text(w, "txtTime"), "80 13,5,59");
 }
