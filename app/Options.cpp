@@ -16,6 +16,7 @@ constexpr std::size_t kQuotedOption = 100;
 const char* missingValue(const QString& name) {
   if (name == "driver") return "--driver needs the path of a GPIB driver library";
   if (name == "trace") return "--trace needs a file name (- for standard output)";
+  if (name == "log") return "--log needs the name of a CSV file";
   return "--script needs the path of a script file";
 }
 
@@ -27,8 +28,8 @@ Options parseOptions(const std::vector<std::string>& args) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const QCommandLineOption simulate("simulate"), virtualTime("virtual-time"),
       help(QStringList{"h", "help"}), version("version"), driver("driver", {}, "PATH"),
-      trace("trace", {}, "FILE"), script("script", {}, "FILE");
-  parser.addOptions({simulate, virtualTime, help, version, driver, trace, script});
+      trace("trace", {}, "FILE"), script("script", {}, "FILE"), log("log", {}, "FILE");
+  parser.addOptions({simulate, virtualTime, help, version, driver, trace, script, log});
 
   QStringList arguments{"gpib-modbus-console"};
   for (const std::string& arg : args) arguments << QString::fromStdString(arg);
@@ -42,7 +43,7 @@ Options parseOptions(const std::vector<std::string>& args) {
                       bus::printableText(name.toStdString(), kQuotedOption);
     } else {
       const QString text = parser.errorText();
-      for (const QString name : {"driver", "trace", "script"})
+      for (const QString name : {"driver", "trace", "script", "log"})
         if (text.contains("'--" + name + "'")) options.error = missingValue(name);
       if (options.error.empty()) options.error = bus::printableText(text.toStdString(), 300);
     }
@@ -54,7 +55,7 @@ Options parseOptions(const std::vector<std::string>& args) {
                                        kQuotedOption);
     return options;
   }
-  for (const QCommandLineOption* option : {&driver, &trace, &script})
+  for (const QCommandLineOption* option : {&driver, &trace, &script, &log})
     if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
       options.error = missingValue(option->names().constFirst());
       return options;
@@ -67,6 +68,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   options.tracePath = parser.value(trace).toStdString();
   options.scriptPath = parser.value(script).toStdString();
+  options.logPath = parser.value(log).toStdString();
   options.virtualTime = parser.isSet(virtualTime);
   options.help = parser.isSet(help);
   options.version = parser.isSet(version);
@@ -81,7 +83,7 @@ Options parseOptions(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "Usage: gpib-modbus-console [--simulate | --driver PATH] [--trace FILE]\n"
+  return "Usage: gpib-modbus-console [--simulate | --driver PATH] [--trace FILE] [--log FILE]\n"
          "                           [--script FILE [--virtual-time]] [--help] [--version]\n"
          "\n"
          "Console for a GPIB-to-Modbus converter and the Watlow F4 controller behind it.\n"
@@ -89,6 +91,7 @@ std::string usageText() {
          "  --simulate       run on the built-in simulated converter and controller\n"
          "  --driver PATH    use the NI-488.2-style GPIB driver library at PATH\n"
          "  --trace FILE     write every bus event to FILE (- for standard output)\n"
+         "  --log FILE       append every temperature and set point reading to the CSV FILE\n"
          "  --script FILE    carry out the operator steps in FILE, report the failed ones and\n"
          "                   exit 0 only when none failed\n"
          "  --virtual-time   with --simulate: pauses and waits pass at once in simulated time\n"

@@ -12,6 +12,7 @@ struct Options {
   std::string driverPath;  // with Driver::Library
   std::string tracePath;   // empty: no trace; "-": standard output
   std::string scriptPath;  // empty: the operator drives the console
+  std::string logPath;     // empty: no data log
   bool virtualTime = false;
   bool help = false;
   bool version = false;

@@ -20,6 +20,7 @@
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
 #include "Trace.h"
+#include "Workbench.h"
 
 namespace {
 
@@ -172,6 +173,8 @@ int main(int argc, char* argv[]) {
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);
+  workbench::Workbench bench(window, clock, observers,
+                             {options.virtualTime, driverLine, options.logPath});
   window.show();
   if (!scriptText) return application.exec();
 

@@ -1,5 +1,6 @@
 #include "ScriptParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -48,7 +49,7 @@ class Lexer {
   std::string text(const char* what) {
     if (atEnd()) throw Refusal{what};
     if (line_[pos_] == '"') {
-      Quoted quoted = readQuoted(line_, pos_);
+      bus::Quoted quoted = bus::readQuoted(line_, pos_);
       if (!quoted.error.empty()) throw Refusal{quoted.error};
       pos_ = quoted.end;
       if (pos_ < line_.size() && !isBlank(line_[pos_]))
@@ -90,9 +91,21 @@ class Lexer {
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// NAME or NAME(INDEX), as the windows name their controls.
+bool isIdentifier(std::string_view word) {
+  if (word.empty() || !isLetter(word[0])) return false;
+  return std::all_of(word.begin(), word.end(), [](char c) { return isLetter(c) || isDigit(c); });
+}
+
+// NAME or NAME(INDEX), as the windows name their controls; WINDOW.NAME in an extra window.
 std::string controlName(Lexer& lexer, const std::string& verb) {
   const std::string name = lexer.word((verb + " needs a control name").c_str());
+  const std::size_t dot = name.find('.');
+  if (dot != std::string::npos) {
+    if (!isIdentifier(std::string_view(name).substr(0, dot)) ||
+        !isIdentifier(std::string_view(name).substr(dot + 1)))
+      throw Refusal{"\"" + name + "\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"};
+    return name;
+  }
   std::size_t i = 0;
   bool valid = isLetter(name[0]);
   while (valid && i < name.size() && (isLetter(name[i]) || isDigit(name[i]))) ++i;
@@ -100,7 +113,8 @@ std::string controlName(Lexer& lexer, const std::string& verb) {
     valid = name[i] == '(' && name.back() == ')' && name.size() > i + 2;
     for (std::size_t d = i + 1; valid && d + 1 < name.size(); ++d) valid = isDigit(name[d]);
   }
-  if (!valid) throw Refusal{"\"" + name + "\" is not a control name (NAME or NAME(INDEX))"};
+  if (!valid)
+    throw Refusal{"\"" + name + "\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"};
   return name;
 }
 
@@ -274,6 +288,10 @@ Step step(Lexer& lexer, const std::string& verb) {
     if (step.text != "Enter") throw Refusal{"unknown key \"" + step.text + "\" (Enter)"};
   } else if (verb == "close") {
     step.kind = StepKind::Close;
+  } else if (verb == "open") {
+    step.kind = StepKind::Open;
+    step.name = lexer.word("open needs the name of a window (trend)");
+    if (!isIdentifier(step.name)) throw Refusal{"\"" + step.name + "\" is not a window's name"};
   } else if (verb == "expect") {
     step = expectStep(lexer);
   } else if (verb == "wait") {
@@ -286,7 +304,7 @@ Step step(Lexer& lexer, const std::string& verb) {
     step = simStep(lexer);
   } else {
     throw Refusal{"unknown step \"" + verb +
-                  "\" (click, select, type, key, close, expect, wait, sim)"};
+                  "\" (click, select, type, key, close, open, expect, wait, sim)"};
   }
   lexer.finish();
   return step;

@@ -14,6 +14,7 @@ enum class StepKind {
   Type,             // type NAME "TEXT"
   Key,              // key NAME Enter
   Close,            // close
+  Open,             // open WINDOW                       (name: trend, ...)
   ExpectText,       // expect NAME text "TEXT"
   ExpectState,      // expect NAME visible|hidden|enabled|disabled|selected|unselected
   ExpectBeeps,      // expect beeps N
@@ -36,7 +37,7 @@ enum class ControlState { Visible, Hidden, Enabled, Disabled, Selected, Unselect
 
 struct Step {
   StepKind kind = StepKind::Close;
-  std::string name;  // the control, "NAME" or "NAME(INDEX)"
+  std::string name;  // the control, "NAME", "NAME(INDEX)" or "WINDOW.NAME"; the window to open
   std::string text;  // bytes to type, expect or hand to the simulator; the key's name
   ControlState state = ControlState::Visible;
   double seconds = 0;

@@ -1,6 +1,8 @@
 #include "ScriptRunner.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -10,6 +12,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -61,6 +64,7 @@ bool needsWindow(StepKind kind) {
     case StepKind::Type:
     case StepKind::Key:
     case StepKind::Close:
+    case StepKind::Open:
     case StepKind::ExpectText:
     case StepKind::ExpectState:
     case StepKind::Wait:
@@ -117,7 +121,7 @@ std::optional<std::string> ScriptRunner::readFile(const std::string& path) {
 
 void ScriptRunner::driverCall(const std::string& call, const bus::Status&, const std::string*) {
   if (!acting_) return;
-  if (auto line = sentLine(call)) sent_.push_back(std::move(*line));
+  if (auto line = bus::sentLine(call)) sent_.push_back(std::move(*line));
 }
 
 void ScriptRunner::pause(double seconds) {
@@ -165,7 +169,8 @@ std::string ScriptRunner::perform(const Step& step) {
     case StepKind::Select:
     case StepKind::Type:
     case StepKind::Key:
-    case StepKind::Close: {
+    case StepKind::Close:
+    case StepKind::Open: {
       acting_ = true;
       std::string failure = act(step);
       acting_ = false;
@@ -195,7 +200,23 @@ ScriptRunner::Window ScriptRunner::activeWindow() const {
   return {&window_, &window_.controls()};
 }
 
+// WINDOW.NAME: a control of an extra window (trend, ...), which must be open.
+QWidget* ScriptRunner::findInWindow(const std::string& name, std::string& problem) const {
+  const std::size_t dot = name.find('.');
+  const QString window = QString::fromStdString(name.substr(0, dot));
+  const QString control = QString::fromStdString(name.substr(dot + 1));
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() != window || !top->isVisible()) continue;
+    if (auto* found = top->findChild<QWidget*>(control)) return found;
+    problem = "no control " + control.toStdString() + " in " + window.toStdString();
+    return nullptr;
+  }
+  problem = "the window " + window.toStdString() + " is not open (open " + window.toStdString() + ")";
+  return nullptr;
+}
+
 QWidget* ScriptRunner::find(const std::string& name, std::string& problem) const {
+  if (name.find('.') != std::string::npos) return findInWindow(name, problem);
   const Window active = activeWindow();
   const QString key = QString::fromStdString(name);
   QWidget* control = active.controls->value(key);
@@ -230,12 +251,23 @@ std::string ScriptRunner::act(const Step& step) {
     activeWindow().widget->close();
     return {};
   }
+  if (step.kind == StepKind::Open) {
+    // The main window's menu entry that opens the window: actTrend for "trend".
+    std::string action = "act" + step.name;
+    action[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(action[3])));
+    auto* entry = window_.findChild<QAction*>(QString::fromStdString(action));
+    if (!entry) return "no menu entry opens " + step.name;
+    if (!entry->isEnabled()) return "the menu entry for " + step.name + " is disabled";
+    entry->trigger();
+    return {};
+  }
   std::string problem;
   QWidget* control = find(step.name, problem);
   if (!control) return problem;
   switch (step.kind) {
     case StepKind::Click: {
-      auto* button = qobject_cast<QPushButton*>(control);
+      QAbstractButton* button = qobject_cast<QPushButton*>(control);
+      if (!button) button = qobject_cast<QCheckBox*>(control);
       if (!button) return step.name + " is not a button";
       if (auto why = unusable(step.name, control); !why.empty()) return why;
       button->click();

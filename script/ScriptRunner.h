@@ -72,6 +72,7 @@ class ScriptRunner final : public bus::Observer {
   };
   // The modal window while one is shown, else the main window.
   Window activeWindow() const;
+  QWidget* findInWindow(const std::string& name, std::string& problem) const;
   // The control `name` names in the active window; nullptr with `problem` set when none.
   QWidget* find(const std::string& name, std::string& problem) const;
   // Empty when the operator could act on `control`, else why not.

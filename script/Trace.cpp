@@ -62,7 +62,7 @@ void Trace::driverCall(const std::string& call, const bus::Status& after,
   }
   event += " ibcntl=" + std::to_string(after.ibcntl);
   write(event);
-  if (const auto line = sentLine(call)) write("send \"" + bus::escapeBytes(*line) + "\"");
+  if (const auto line = bus::sentLine(call)) write("send \"" + bus::escapeBytes(*line) + "\"");
   if (received && !received->empty()) write("recv \"" + bus::escapeBytes(*received) + "\"");
 }
 

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStyleOptionButton>
@@ -181,6 +182,17 @@ void showModal(QWidget* window) {
   // A headless platform cannot raise windows and says so on every call.
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->raise();
   window->activateWindow();
+}
+
+void placeMenuBar(QWidget* window, QMenuBar* bar) {
+  bar->setParent(window);
+  const int height = bar->sizeHint().height();
+  for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (child != bar && !child->isWindow()) child->move(child->x(), child->y() + height);
+  const QSize client = window->size();
+  window->setFixedSize(client.width(), client.height() + height);
+  bar->setGeometry(0, 0, client.width(), height);
+  bar->show();
 }
 
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include <string>
 
 class QButtonGroup;
+class QMenuBar;
 class QPlainTextEdit;
 
 namespace ui {
@@ -94,5 +95,9 @@ QColor background(const QWidget* control);
 // Shows `window` modally without blocking the caller: the other windows take no input until
 // it is hidden, and their timers keep running.
 void showModal(QWidget* window);
+
+// Puts a menu bar above a table-built window's client area: every control keeps its place
+// relative to the others and the window grows by the bar's height. Fill the bar first.
+void placeMenuBar(QWidget* window, QMenuBar* bar);
 
 }  // namespace ui

@@ -14,6 +14,7 @@ std::string asked(const app::Options& o) {
       drivers[static_cast<int>(o.driver)] + (o.driverPath.empty() ? "" : " " + o.driverPath);
   if (!o.tracePath.empty()) t += " trace=" + o.tracePath;
   if (!o.scriptPath.empty()) t += " script=" + o.scriptPath;
+  if (!o.logPath.empty()) t += " log=" + o.logPath;
   if (o.virtualTime) t += " virtual";
   if (o.help) t += " help";
   if (o.version) t += " version";
@@ -29,7 +30,8 @@ TEST(Options, CommandLines) {
       {{"--driver", "/lib/x.so"}, "library /lib/x.so"},
       {{"--driver=/lib/x.so", "--help", "--version"}, "library /lib/x.so help version"},
       {{"-h"}, "automatic help"},
-      {{"--trace=out.txt", "--simulate"}, "simulator trace=out.txt"},
+      {{"--trace=out.txt", "--simulate", "--log", "a.csv"}, "simulator trace=out.txt log=a.csv"},
+      {{"--log"}, "error: --log needs the name of a CSV file"},
       {{"--simulate", "--virtual-time", "--script=a b.script", "--trace", "-"},
        "simulator trace=- script=a b.script virtual"},
       {{"--trace"}, "error: --trace needs a file name (- for standard output)"},

@@ -13,7 +13,7 @@ using script::Step;
 std::string shown(const Step& s) {
   static const char* const kinds[] = {
       "Click",           "Select",         "Type",           "Key",
-      "Close",           "ExpectText",     "ExpectState",    "ExpectBeeps",
+      "Close",           "Open",            "ExpectText",     "ExpectState",    "ExpectBeeps",
       "ExpectSent",      "ExpectSentNone", "ExpectPause",    "Wait",
       "SimPresent",      "SimSilent",      "SimModbusError", "SimRegister",
       "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud",
@@ -39,6 +39,8 @@ TEST(ScriptParser, EveryStepForm) {
       {R"(type t "\x00A\xff\r\n\t\\\"")", R"(Type t [\x00A\xFF\r\n\t\\\"])"},
       {"type t \"# not a comment\"", "Type t [# not a comment]"},
       {"expect cmdSend hidden", "ExpectState cmdSend hidden"},
+      {"open trend", "Open trend"},
+      {"click trend.cmdSaveCsv", "Click trend.cmdSaveCsv"},
       {"expect sent \"none\"", "ExpectSent [none]"},
       {"expect sent none", "ExpectSentNone"},
       {"wait .5", "Wait s=0.5"},
@@ -62,12 +64,16 @@ TEST(ScriptParser, EveryStepForm) {
 TEST(ScriptParser, BadLinesSayWhatIsWrong) {
   const std::pair<const char*, const char*> cases[] = {
       {"clik cmdSend",
-       "unknown step \"clik\" (click, select, type, key, close, expect, wait, sim)"},
+       "unknown step \"clik\" (click, select, type, key, close, open, expect, wait, sim)"},
       {"click", "click needs a control name"},
+      {"click trend.", "\"trend.\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"click a.b.c", "\"a.b.c\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"open", "open needs the name of a window (trend)"},
+      {"open trend(1)", "\"trend(1)\" is not a window's name"},
       {"click cmdSend now", "unexpected \"now\" at the end of the step"},
-      {"click 9lives", "\"9lives\" is not a control name (NAME or NAME(INDEX))"},
-      {"select optStep(2", "\"optStep(2\" is not a control name (NAME or NAME(INDEX))"},
-      {"select optStep(x)", "\"optStep(x)\" is not a control name (NAME or NAME(INDEX))"},
+      {"click 9lives", "\"9lives\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"select optStep(2", "\"optStep(2\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"select optStep(x)", "\"optStep(x)\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
       {"type txtReg", "type needs the text to type (\"\" empties the box)"},
       {"type txtReg \"200", "the closing quote is missing"},
       {"type txtReg \"2\"00", "a blank must follow the closing quote"},

@@ -5,10 +5,11 @@
 #include <string>
 #include <string_view>
 
-namespace script {
+namespace bus {
 
-// A text in double quotes as scripts write it and traces print it: \n, \r, \t, \\, \" and
-// \xNN (two hexadecimal digits, any byte, NUL included); every other byte stands for itself.
+// A text in double quotes as driver calls are reported, scripts write it and traces print it:
+// \n, \r, \t, \\, \" and \xNN (two hexadecimal digits, any byte, NUL included); every other
+// byte stands for itself.
 struct Quoted {
   std::string bytes;
   std::size_t end = 0;  // index just past the closing quote
@@ -22,4 +23,4 @@ Quoted readQuoted(std::string_view text, std::size_t start);
 // empty for any other call.
 std::optional<std::string> sentLine(std::string_view call);
 
-}  // namespace script
+}  // namespace bus

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace script {
+namespace bus {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::optional<std::string> sentLine(std::string_view call) {
   return std::move(text.bytes);
 }
 
-}  // namespace script
+}  // namespace bus

@@ -1,0 +1,176 @@
+#include "Collector.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <utility>
+
+#include "NumberText.h"
+#include "QuotedText.h"
+#include "StatusReport.h"
+
+namespace trend {
+
+namespace {
+
+// The address of a Send or Receive call as the bus layer reports it: `Send(0, 4, ...`.
+int addressOf(const std::string& call) {
+  const std::size_t comma = call.find(',');
+  if (comma == std::string::npos) return -1;
+  return std::atoi(call.c_str() + comma + 1);
+}
+
+// A register line "R  100, 1" or "W  300, 90": its letter, register and first value. Only a
+// line with one command in it; anything else is not ours to read.
+struct RegisterLine {
+  char letter = 0;
+  double reg = 0;
+  double value = 0;
+};
+
+std::optional<RegisterLine> registerLine(const std::string& line) {
+  if (line.size() < 2 || line.find(';') != std::string::npos) return std::nullopt;
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+  if ((letter != 'R' && letter != 'W') || line[1] != ' ') return std::nullopt;
+  const std::size_t comma = line.find(',');
+  if (comma == std::string::npos) return std::nullopt;
+  return RegisterLine{letter, bus::numericValue(line.substr(1, comma - 1)),
+                      bus::numericValue(line.substr(comma + 1))};
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+Collector::Collector(const bus::Clock& clock) : clock_(clock), origin_(clock.now()) {}
+
+void Collector::driverCall(const std::string& call, const bus::Status& after,
+                           const std::string* received) {
+  const bool failed = (after.ibsta & bus::ERR) != 0;
+  if (call.starts_with("Send(")) {
+    if (auto line = bus::sentLine(call); line && !failed) sent(addressOf(call), *line);
+  } else if (call.starts_with("Receive(") && pending_ != Pending::None) {
+    replied(addressOf(call), received && !failed ? *received : std::string());
+  }
+  if (failed) {
+    // "Receive EABO": the call and the short name of its error (the number when it has none).
+    const std::string error = bus::errorName(after.iberr);
+    const std::string code = error.empty() ? "error " + std::to_string(after.iberr)
+                                           : error.substr(1, error.find(' ', 1) - 1);
+    publish(Record::What::Event, EventKind::BusError, call.substr(0, call.find('(')) + " " + code);
+  }
+}
+
+void Collector::sent(int address, const std::string& line) {
+  pending_ = Pending::None;
+  const std::string command = upper(line);
+  if (command.starts_with("FORM:TALK ")) hex_ = command.find("HEX") != std::string::npos;
+  if (command == "*RST") hex_ = false;
+  const auto r = registerLine(line);
+  if (!r) return;
+  const int reg = static_cast<int>(r->reg);
+  if (r->letter == 'R') {
+    pending_ = reg == 100   ? Pending::Temperature
+               : reg == 300 ? Pending::SetPoint
+               : reg == 602 ? Pending::LowLimit
+               : reg == 901 ? Pending::Unit
+                            : Pending::None;
+    pendingAddress_ = address;
+    return;
+  }
+  switch (reg) {
+    case 300:
+      if (lowLimit_ && r->value <= *lowLimit_) {
+        newest_.setPoint.reset();
+        newest_.setPointOff = true;
+        publish(Record::What::Event, EventKind::SetPointOff, "set point off");
+      } else {
+        newest_.setPoint = r->value;
+        newest_.setPointOff = false;
+        publish(Record::What::Event, EventKind::SetPointWritten,
+             "set point " + bus::plainNumberText(r->value));
+      }
+      break;
+    case 901:
+      newest_.unit = r->value == 0 ? 'F' : 'C';
+      publish(Record::What::Event, EventKind::UnitChanged,
+           std::string("unit ") + newest_.unit);
+      break;
+    case 4000:
+      profile_ = r->value;
+      break;
+    case 4002:
+      if (r->value == 5)
+        publish(Record::What::Event, EventKind::ProfileRun,
+             "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) +
+                 " run");
+      break;
+    case 1217:
+      if (r->value == 1) publish(Record::What::Event, EventKind::ProfileStop, "profile stop");
+      break;
+    default:
+      break;
+  }
+}
+
+void Collector::replied(int address, const std::string& bytes) {
+  const Pending pending = std::exchange(pending_, Pending::None);
+  if (address != pendingAddress_) return;
+  const std::optional<double> v = value(bytes);
+  switch (pending) {
+    case Pending::Temperature:
+      newest_.temperature = v;
+      newest_.temperatureKnown = true;
+      publish(Record::What::Temperature);
+      break;
+    case Pending::SetPoint:
+      if (!v) break;
+      newest_.setPointOff = lowLimit_ && *v <= *lowLimit_;
+      newest_.setPoint = newest_.setPointOff ? std::nullopt : v;
+      publish(Record::What::SetPoint);
+      break;
+    case Pending::LowLimit:
+      if (v) lowLimit_ = v;
+      break;
+    case Pending::Unit:
+      if (v) newest_.unit = *v == 0 ? 'F' : 'C';
+      break;
+    case Pending::None:
+      break;
+  }
+}
+
+// The first value of a register reply ("75\n", "-40,5270", "FFD8" in the hexadecimal format);
+// nothing when the reply is empty or not a register value.
+std::optional<double> Collector::value(const std::string& reply) const {
+  std::string text = bus::cutAtLineFeed(reply);
+  text = text.substr(0, text.find(','));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+  if (text.empty()) return std::nullopt;
+  long number = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, number, hex_ ? 16 : 10);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  if (hex_) {
+    if (text.size() > 4 || number < 0) return std::nullopt;
+    number = static_cast<std::int16_t>(static_cast<std::uint16_t>(number));
+  } else if (number < -32768 || number > 65535) {
+    return std::nullopt;
+  }
+  return static_cast<double>(number);
+}
+
+void Collector::publish(Record::What what, std::optional<EventKind> event, std::string text) {
+  Record record = newest_;
+  record.what = what;
+  record.elapsed = clock_.now() - origin_;
+  record.event = event;
+  record.eventText = std::move(text);
+  for (const Listener& listener : listeners_) listener(record);
+}
+
+}  // namespace trend

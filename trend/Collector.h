@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "Observer.h"
+#include "Readings.h"
+
+namespace trend {
+
+// Watches the console's own bus traffic and turns what it already reads and writes into
+// records: a read of register 100 is a temperature, of 300 a set point; writes of 300 set the
+// set point (at or below the low limit read from 602 it is off), of 901 the unit; 4000 then
+// 4002 = 5 runs a profile, 1217 = 1 stops it; a driver call that fails is a bus error. It never
+// makes a bus call of its own.
+class Collector final : public bus::Observer {
+ public:
+  using Listener = std::function<void(const Record&)>;
+
+  explicit Collector(const bus::Clock& clock);
+
+  // Called with every record, in the order they happen.
+  void addListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+
+  void driverCall(const std::string& call, const bus::Status& after,
+                  const std::string* received) override;
+
+  // The newest state, as the next record will carry it.
+  const Record& newest() const { return newest_; }
+
+ private:
+  enum class Pending { None, Temperature, SetPoint, LowLimit, Unit };
+
+  void sent(int address, const std::string& line);
+  void replied(int address, const std::string& bytes);
+  void publish(Record::What what, std::optional<EventKind> event = {}, std::string text = {});
+  std::optional<double> value(const std::string& reply) const;
+
+  const bus::Clock& clock_;
+  double origin_;
+  std::vector<Listener> listeners_;
+  Record newest_;
+  Pending pending_ = Pending::None;
+  int pendingAddress_ = -1;
+  bool hex_ = false;
+  std::optional<double> lowLimit_;
+  std::optional<double> profile_;
+};
+
+}  // namespace trend

@@ -1,0 +1,87 @@
+#include "Workbench.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <iostream>
+
+#include "Form.h"
+#include "MainWindow.h"
+#include "Observers.h"
+#include "TrendWindow.h"
+
+namespace workbench {
+
+Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
+                     bus::Observers& observers, Settings settings)
+    : main_(main),
+      observers_(observers),
+      settings_(std::move(settings)),
+      originEpochMs_(QDateTime::currentMSecsSinceEpoch()),
+      collector_(clock),
+      log_(settings_.virtualTime
+               ? std::function<std::string(double)>()
+               : [origin = originEpochMs_](double elapsed) {
+                   return trend::isoLocalTime(origin + static_cast<std::int64_t>(elapsed * 1000));
+                 }) {
+  observers_.add(&collector_);
+  collector_.addListener([this](const trend::Record& r) { record(r); });
+  log_.stopped = [this](const std::string& problem) { logStopped(problem); };
+  if (!settings_.logPath.empty() && !log_.open(settings_.logPath))
+    std::cerr << "gpib-modbus-console: " << log_.problem() << "; the console runs without it\n";
+
+  menuBar_ = new QMenuBar;
+  menuBar_->setObjectName("mnuBar");
+  view_ = menuBar_->addMenu("&View");
+  view_->setObjectName("mnuView");
+  QAction* trend = view_->addAction("Temperature &Trend", this, [this] { openTrend(); });
+  trend->setObjectName("actTrend");
+  trend->setShortcut(QKeySequence("Ctrl+T"));
+  QMenu* help = menuBar_->addMenu("&Help");
+  help->setObjectName("mnuHelp");
+  help->addAction("&About", this, [this] { showAbout(); })->setObjectName("actAbout");
+  ui::placeMenuBar(&main_, menuBar_);
+}
+
+Workbench::~Workbench() {
+  observers_.remove(&collector_);
+  delete trend_.data();
+}
+
+void Workbench::record(const trend::Record& r) {
+  readings_.add(r);
+  log_.write(r);
+  if (trend_) trend_->changed();
+}
+
+void Workbench::logStopped(const std::string& problem) {
+  std::cerr << "gpib-modbus-console: " << problem << "\n";
+  if (trend_) trend_->logStopped(QString::fromStdString(problem));
+}
+
+trend::TrendWindow* Workbench::openTrend() {
+  if (!trend_)
+    trend_ = new trend::TrendWindow(readings_, log_, {settings_.virtualTime, originEpochMs_});
+  trend_->show();
+  trend_->raise();
+  trend_->redraw();
+  return trend_;
+}
+
+QString Workbench::aboutText() const {
+  return QString("GPIB-Modbus Console %1\n\nTests and demonstrates a GPIB-to-Modbus converter "
+                 "and the Watlow F4 controller behind it.\n\n%2")
+      .arg(PROJECT_VERSION, settings_.driverLine);
+}
+
+void Workbench::showAbout() {
+  auto* box = new QMessageBox(QMessageBox::Information, "About GPIB-Modbus Console",
+                              aboutText(), QMessageBox::Ok, &main_);
+  box->setObjectName("about");
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+}  // namespace workbench

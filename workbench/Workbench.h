@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Collector.h"
+#include "DataLog.h"
+#include "Readings.h"
+#include "TrendWindow.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace bus {
+class Clock;
+class Observers;
+}  // namespace bus
+namespace console {
+class MainWindow;
+}
+
+namespace workbench {
+
+// What sits beside the main window: its menu bar (View, Help), the readings the console makes
+// gathered for the trend and the data log, and the extra windows opened from the menu.
+class Workbench final : public QObject {
+  Q_OBJECT
+ public:
+  struct Settings {
+    bool virtualTime = false;
+    QString driverLine;        // as shown under the main window
+    std::string logPath;       // --log FILE; empty for none
+  };
+
+  // Watches the bus through `observers` (it makes no call of its own) on `clock`.
+  Workbench(console::MainWindow& main, const bus::Clock& clock, bus::Observers& observers,
+            Settings settings);
+  ~Workbench() override;
+
+  // Opens (creating on first use) and raises the trend window.
+  trend::TrendWindow* openTrend();
+  void showAbout();
+
+  QMenu* viewMenu() const { return view_; }
+  const trend::Readings& readings() const { return readings_; }
+  trend::DataLog& log() { return log_; }
+  trend::TrendWindow* trendWindow() const { return trend_; }
+  // The About text: program, version and driver.
+  QString aboutText() const;
+
+ private:
+  void record(const trend::Record& record);
+  void logStopped(const std::string& problem);
+
+  console::MainWindow& main_;
+  bus::Observers& observers_;
+  Settings settings_;
+  std::int64_t originEpochMs_;
+  trend::Collector collector_;
+  trend::Readings readings_;
+  trend::DataLog log_;
+  QMenuBar* menuBar_ = nullptr;
+  QMenu* view_ = nullptr;
+  QPointer<trend::TrendWindow> trend_;
+};
+
+}  // namespace workbench
