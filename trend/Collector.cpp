@@ -51,7 +51,7 @@ void Collector::driverCall(const std::string& call, const bus::Status& after,
                            const std::string* received) {
   const bool failed = (after.ibsta & bus::ERR) != 0;
   if (call.starts_with("Send(")) {
-    if (auto line = bus::sentLine(call); line && !failed) sent(addressOf(call), *line);
+    if (auto line = bus::sentLine(call)) sent(addressOf(call), *line, !failed);
   } else if (call.starts_with("Receive(") && pending_ != Pending::None) {
     replied(addressOf(call), received && !failed ? *received : std::string());
   }
@@ -64,11 +64,16 @@ void Collector::driverCall(const std::string& call, const bus::Status& after,
   }
 }
 
-void Collector::sent(int address, const std::string& line) {
+void Collector::sent(int address, const std::string& line, bool delivered) {
   pending_ = Pending::None;
   const std::string command = upper(line);
   if (command.starts_with("FORM:TALK ")) hex_ = command.find("HEX") != std::string::npos;
   if (command == "*RST") hex_ = false;
+  if (command == "E?") {
+    pending_ = Pending::ErrorRegister;
+    pendingAddress_ = address;
+    return;
+  }
   const auto r = registerLine(line);
   if (!r) return;
   const int reg = static_cast<int>(r->reg);
@@ -81,6 +86,9 @@ void Collector::sent(int address, const std::string& line) {
     pendingAddress_ = address;
     return;
   }
+  // A query that did not go out still ends in a read, which fails: a gap. A write that did not
+  // go out changed nothing.
+  if (!delivered) return;
   switch (reg) {
     case 300:
       if (lowLimit_ && r->value <= *lowLimit_) {
@@ -138,6 +146,15 @@ void Collector::replied(int address, const std::string& bytes) {
     case Pending::Unit:
       if (v) newest_.unit = *v == 0 ? 'F' : 'C';
       break;
+    case Pending::ErrorRegister: {
+      // The error register is a plain number in either reply format.
+      const std::string code = bus::cutAtLineFeed(bytes);
+      const double error = bus::numericValue(code);
+      if (error != 0)
+        publish(Record::What::Event, EventKind::BusError,
+                "Modbus error " + bus::plainNumberText(error));
+      break;
+    }
     case Pending::None:
       break;
   }

@@ -14,8 +14,8 @@ namespace trend {
 // Watches the console's own bus traffic and turns what it already reads and writes into
 // records: a read of register 100 is a temperature, of 300 a set point; writes of 300 set the
 // set point (at or below the low limit read from 602 it is off), of 901 the unit; 4000 then
-// 4002 = 5 runs a profile, 1217 = 1 stops it; a driver call that fails is a bus error. It never
-// makes a bus call of its own.
+// 4002 = 5 runs a profile, 1217 = 1 stops it; a driver call that fails, and an error register
+// (E?) that holds a Modbus error, are bus errors. It never makes a bus call of its own.
 class Collector final : public bus::Observer {
  public:
   using Listener = std::function<void(const Record&)>;
@@ -32,9 +32,9 @@ class Collector final : public bus::Observer {
   const Record& newest() const { return newest_; }
 
  private:
-  enum class Pending { None, Temperature, SetPoint, LowLimit, Unit };
+  enum class Pending { None, Temperature, SetPoint, LowLimit, Unit, ErrorRegister };
 
-  void sent(int address, const std::string& line);
+  void sent(int address, const std::string& line, bool delivered);
   void replied(int address, const std::string& bytes);
   void publish(Record::What what, std::optional<EventKind> event = {}, std::string text = {});
   std::optional<double> value(const std::string& reply) const;

@@ -69,7 +69,7 @@ bool DataLog::open(const std::string& path) {
   path_ = path;
   problem_.clear();
   rows_ = 0;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd_ < 0) {
     problem_ = "cannot write the data log " + bus::printableText(path) + ": " + std::strerror(errno);
     return false;
