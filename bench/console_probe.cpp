@@ -4,10 +4,11 @@
 //   console_probe --startup [--launched SECONDS]
 //       quits once the main window has painted; reports the time since SECONDS (the
 //       launcher's wall clock just before exec) and the peak memory so far.
-//   console_probe --live SECONDS | --idle SECONDS
+//   console_probe --live SECONDS [--trend] | --idle SECONDS
 //       presses Initialize, then (live) both live displays, and lets the event loop run for
 //       SECONDS: reports the CPU time used per second of wall time, the temperature display's
-//       updates per second, and memory at the start and the end of the span.
+//       updates per second, and memory at the start and the end of the span. With --trend the
+//       temperature trend window is open all the while.
 #include <sys/resource.h>
 
 #include <QAbstractButton>
@@ -31,8 +32,9 @@
 #include "GPIB32.h"
 #include "MainWindow.h"
 #include "NumberText.h"
-#include "Observer.h"
+#include "Observers.h"
 #include "SimulatedBus.h"
+#include "Workbench.h"
 
 namespace {
 
@@ -111,8 +113,8 @@ class FirstPaint final : public QObject {
 void report(const char* key, double value) { std::printf("%s=%.6g\n", key, value); }
 
 int usage() {
-  std::cerr << "usage: console_probe --startup [--launched SECONDS] | --live SECONDS | --idle "
-               "SECONDS\n";
+  std::cerr << "usage: console_probe --startup [--launched SECONDS] | --live SECONDS [--trend] | "
+               "--idle SECONDS\n";
   return 2;
 }
 
@@ -122,11 +124,14 @@ int main(int argc, char* argv[]) {
   const double entered = wallSeconds();
   enum class Mode { None, Startup, Live, Idle } mode = Mode::None;
   double launched = 0, span = 0;
+  bool trendOpen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--startup") {
       mode = Mode::Startup;
+    } else if (arg == "--trend") {
+      trendOpen = true;
     } else if (arg == "--launched" && hasValue) {
       launched = std::atof(argv[++i]);
     } else if ((arg == "--live" || arg == "--idle") && hasValue) {
@@ -147,9 +152,12 @@ int main(int argc, char* argv[]) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   SystemBeep beep;
   TemperatureCounter temperatures;
-  bus::GPIB32 gpib(simulated, clock, beep, &temperatures);
-  console::MainWindow window(gpib,
-                             "Driver: built-in simulated converter and Watlow F4 (--simulate)");
+  bus::Observers observers;
+  observers.add(&temperatures);
+  bus::GPIB32 gpib(simulated, clock, beep, &observers);
+  const QString driverLine = "Driver: built-in simulated converter and Watlow F4 (--simulate)";
+  console::MainWindow window(gpib, driverLine);
+  workbench::Workbench bench(window, clock, observers, {false, driverLine, {}});
   window.exitProgram = [] {};
 
   std::vector<std::pair<double, long>> rssSamples;
@@ -184,6 +192,7 @@ int main(int argc, char* argv[]) {
       }
       window.cmdRdTemp2->click();
       window.cmdRdTime->click();
+      if (trendOpen) bench.openTrend();
     }
     startPeak = peakRssKb();
     startUpdates = temperatures.count;

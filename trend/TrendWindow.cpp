@@ -317,7 +317,7 @@ void TrendWindow::setLines(std::vector<QLineSeries*>& pool, const std::vector<Po
   const std::size_t needed = std::max<std::size_t>(1, lines.size());
   while (pool.size() < needed) {
     auto* series = new QLineSeries;
-    QPen pen(colour, 2, style);
+    QPen pen(colour, 1, style);
     series->setPen(pen);
     series->setName(name);
     chart_->addSeries(series);
