@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -151,16 +152,19 @@ int main(int argc, char* argv[]) {
                        "library found)";
   }
 
+  // Every bus event, for the trace file when one is asked for and for the bus monitor.
   bus::Observers observers;
-  std::optional<script::Trace> trace;
+  trace::Trace events(clock);
+  std::optional<trace::TraceFile> traceWriter;
   if (traceStream) {
-    trace.emplace(*traceStream, clock);
-    observers.add(&*trace);
-    if (simulator)
-      simulator->converter().setFrameListener([&trace](const sim::RtuExchange& exchange) {
-        trace->frame(exchange.request, exchange.response, exchange.errorCode);
-      });
+    traceWriter.emplace(*traceStream);
+    events.addSink(std::ref(*traceWriter));
   }
+  observers.add(&events);
+  if (simulator)
+    simulator->converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
+      events.frame(exchange.request, exchange.response, exchange.errorCode);
+    });
 
   if (const std::string problem = displayProblem(); !problem.empty()) {
     std::cerr << "gpib-modbus-console: cannot open a window: " << problem << "\n";
@@ -173,7 +177,7 @@ int main(int argc, char* argv[]) {
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);
-  workbench::Workbench bench(window, clock, observers,
+  workbench::Workbench bench(window, clock, observers, events,
                              {options.virtualTime, driverLine, options.logPath});
   window.show();
   if (!scriptText) return application.exec();
@@ -182,10 +186,9 @@ int main(int argc, char* argv[]) {
   observers.add(&runner);
   runner.setSimulator(simulator);
   if (options.virtualTime) runner.setVirtualClock(&virtualClock);
-  if (trace)
-    runner.stepStarting = [&trace](int line, const std::string& source) {
-      trace->step(line, source);
-    };
+  runner.stepStarting = [&events](int line, const std::string& source) {
+    events.step(line, source);
+  };
   const int status = runner.run(*scriptText).exitStatus();
   observers.remove(&runner);
   return status;

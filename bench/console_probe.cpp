@@ -157,7 +157,12 @@ int main(int argc, char* argv[]) {
   bus::GPIB32 gpib(simulated, clock, beep, &observers);
   const QString driverLine = "Driver: built-in simulated converter and Watlow F4 (--simulate)";
   console::MainWindow window(gpib, driverLine);
-  workbench::Workbench bench(window, clock, observers, {false, driverLine, {}});
+  trace::Trace events(clock);
+  observers.add(&events);
+  simulated.converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
+    events.frame(exchange.request, exchange.response, exchange.errorCode);
+  });
+  workbench::Workbench bench(window, clock, observers, events, {false, driverLine, {}});
   window.exitProgram = [] {};
 
   std::vector<std::pair<double, long>> rssSamples;

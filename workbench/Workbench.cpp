@@ -15,7 +15,7 @@
 namespace workbench {
 
 Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
-                     bus::Observers& observers, Settings settings)
+                     bus::Observers& observers, trace::Trace& events, Settings settings)
     : main_(main),
       observers_(observers),
       settings_(std::move(settings)),
@@ -27,6 +27,7 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
                    return trend::isoLocalTime(origin + static_cast<std::int64_t>(elapsed * 1000));
                  }) {
   observers_.add(&collector_);
+  events.addSink([this](const trace::Event& event) { events_.add(event); });
   collector_.addListener([this](const trend::Record& r) { record(r); });
   log_.stopped = [this](const std::string& problem) { logStopped(problem); };
   if (!settings_.logPath.empty() && !log_.open(settings_.logPath))
@@ -39,6 +40,9 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
   QAction* trend = view_->addAction("Temperature &Trend", this, [this] { openTrend(); });
   trend->setObjectName("actTrend");
   trend->setShortcut(QKeySequence("Ctrl+T"));
+  QAction* monitor = view_->addAction("&Bus Monitor", this, [this] { openMonitor(); });
+  monitor->setObjectName("actMonitor");
+  monitor->setShortcut(QKeySequence("Ctrl+M"));
   QMenu* help = menuBar_->addMenu("&Help");
   help->setObjectName("mnuHelp");
   help->addAction("&About", this, [this] { showAbout(); })->setObjectName("actAbout");
@@ -48,6 +52,7 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
 Workbench::~Workbench() {
   observers_.remove(&collector_);
   delete trend_.data();
+  delete monitor_.data();
 }
 
 void Workbench::record(const trend::Record& r) {
@@ -68,6 +73,13 @@ trend::TrendWindow* Workbench::openTrend() {
   trend_->raise();
   trend_->redraw();
   return trend_;
+}
+
+monitor::MonitorWindow* Workbench::openMonitor() {
+  if (!monitor_) monitor_ = new monitor::MonitorWindow(events_);
+  monitor_->show();
+  monitor_->raise();
+  return monitor_;
 }
 
 QString Workbench::aboutText() const {

@@ -9,6 +9,8 @@
 
 #include "Collector.h"
 #include "DataLog.h"
+#include "EventTable.h"
+#include "MonitorWindow.h"
 #include "Readings.h"
 #include "TrendWindow.h"
 
@@ -37,19 +39,22 @@ class Workbench final : public QObject {
     std::string logPath;       // --log FILE; empty for none
   };
 
-  // Watches the bus through `observers` (it makes no call of its own) on `clock`.
+  // Watches the bus through `observers` (it makes no call of its own) on `clock`, and keeps the
+  // newest events of `events` for the bus monitor from the start.
   Workbench(console::MainWindow& main, const bus::Clock& clock, bus::Observers& observers,
-            Settings settings);
+            trace::Trace& events, Settings settings);
   ~Workbench() override;
 
   // Opens (creating on first use) and raises the trend window.
   trend::TrendWindow* openTrend();
+  monitor::MonitorWindow* openMonitor();
   void showAbout();
 
   QMenu* viewMenu() const { return view_; }
   const trend::Readings& readings() const { return readings_; }
   trend::DataLog& log() { return log_; }
   trend::TrendWindow* trendWindow() const { return trend_; }
+  monitor::EventTable& events() { return events_; }
   // The About text: program, version and driver.
   QString aboutText() const;
 
@@ -67,6 +72,8 @@ class Workbench final : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QMenu* view_ = nullptr;
   QPointer<trend::TrendWindow> trend_;
+  monitor::EventTable events_;
+  QPointer<monitor::MonitorWindow> monitor_;
 };
 
 }  // namespace workbench

@@ -60,7 +60,8 @@ struct Console {
   bus::Observers observers;
   bus::GPIB32 gpib{driver, clock, sound, &observers};
   console::MainWindow main{gpib, "Driver: test bench"};
-  workbench::Workbench bench{main, clock, observers, {true, "Driver: test bench", {}}};
+  trace::Trace events{clock};
+  workbench::Workbench bench{main, clock, observers, events, {true, "Driver: test bench", {}}};
 
   Console() { gpib.InterfaceName = "GPIB"; }
 };

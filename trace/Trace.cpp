@@ -8,7 +8,7 @@
 #include "QuotedText.h"
 #include "StatusReport.h"
 
-namespace script {
+namespace trace {
 
 namespace {
 // A step's source line in the trace: escaped like every other text there, and cut when a line
@@ -16,10 +16,15 @@ namespace {
 constexpr std::size_t kQuotedStep = 1000;
 }  // namespace
 
-Trace::Trace(std::ostream& out, const bus::Clock& clock)
-    : out_(out), clock_(clock), origin_(clock.now()) {
-  out_ << "# gpib-modbus-console bus trace: milliseconds since start, event\n" << std::flush;
-}
+const char* const kTraceHeader = "# gpib-modbus-console bus trace: milliseconds since start, event";
+
+std::string traceLine(const Event& event) { return std::to_string(event.ms) + ' ' + event.text; }
+
+TraceFile::TraceFile(std::ostream& out) : out_(out) { out_ << kTraceHeader << '\n' << std::flush; }
+
+void TraceFile::operator()(const Event& event) { out_ << traceLine(event) << '\n' << std::flush; }
+
+Trace::Trace(const bus::Clock& clock) : clock_(clock), origin_(clock.now()) {}
 
 std::string Trace::statusNames(int ibsta) {
   static const std::pair<int, const char*> bits[] = {
@@ -44,9 +49,13 @@ std::string Trace::hexBytes(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
-void Trace::write(const std::string& event) {
-  const long long ms = std::llround((clock_.now() - origin_) * 1000.0);
-  out_ << ms << ' ' << event << '\n' << std::flush;
+void Trace::write(Layer layer, std::string text, bool error) {
+  Event event;
+  event.ms = std::llround((clock_.now() - origin_) * 1000.0);
+  event.layer = layer;
+  event.text = std::move(text);
+  event.error = error;
+  for (const Sink& sink : sinks_) sink(event);
 }
 
 void Trace::driverCall(const std::string& call, const bus::Status& after,
@@ -56,33 +65,45 @@ void Trace::driverCall(const std::string& call, const bus::Status& after,
   std::string event = "call " + call + " ibsta=0x" + status + " " + statusNames(after.ibsta) +
                       " iberr=" + std::to_string(after.iberr);
   // The error code means something only when the call failed.
-  if (after.ibsta & bus::ERR) {
+  const bool failed = (after.ibsta & bus::ERR) != 0;
+  if (failed) {
     const std::string name = bus::errorName(after.iberr);  // " ENOL <No Listener>"
     if (!name.empty()) event += " " + name.substr(1, name.find(' ', 1) - 1);
   }
   event += " ibcntl=" + std::to_string(after.ibcntl);
-  write(event);
-  if (const auto line = bus::sentLine(call)) write("send \"" + bus::escapeBytes(*line) + "\"");
-  if (received && !received->empty()) write("recv \"" + bus::escapeBytes(*received) + "\"");
+  write(Layer::GpibCall, std::move(event), failed);
+  if (const auto line = bus::sentLine(call))
+    write(Layer::GpibData, "send \"" + bus::escapeBytes(*line) + "\"");
+  if (received && !received->empty())
+    write(Layer::GpibData, "recv \"" + bus::escapeBytes(*received) + "\"");
 }
 
-void Trace::pause(double seconds) { write("pause " + bus::plainNumberText(seconds)); }
+void Trace::pause(double seconds) { write(Layer::Console, "pause " + bus::plainNumberText(seconds)); }
 
-void Trace::beep() { write("beep"); }
+void Trace::beep() { write(Layer::Console, "beep"); }
 
 void Trace::window(const std::string& name, bool shown) {
-  write((shown ? "show " : "hide ") + name);
+  write(Layer::Console, (shown ? "show " : "hide ") + name);
 }
 
 void Trace::frame(const std::vector<std::uint8_t>& request,
                   const std::vector<std::uint8_t>& response, int errorCode) {
+  if (sinks_.empty()) return;
+  const long long ms = std::llround((clock_.now() - origin_) * 1000.0);
+  Event asked{ms, Layer::Modbus, "rtu request " + hexBytes(request), false, request, {}, 0};
   const std::string error = errorCode ? " error=" + std::to_string(errorCode) : "";
-  write("rtu request " + hexBytes(request));
-  write("rtu response " + (response.empty() ? std::string("none") : hexBytes(response)) + error);
+  Event answered{ms,         Layer::Modbus, "rtu response " + (response.empty() ? std::string("none") : hexBytes(response)) + error,
+                 errorCode != 0, response, request, errorCode};
+  for (const Sink& sink : sinks_) sink(asked);
+  for (const Sink& sink : sinks_) sink(answered);
 }
 
 void Trace::step(int line, const std::string& source) {
-  write("step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
+  write(Layer::Console, "step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
 }
 
-}  // namespace script
+void Trace::sim(const std::string& step) {
+  write(Layer::Sim, "sim " + bus::printableText(step, kQuotedStep));
+}
+
+}  // namespace trace

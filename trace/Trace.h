@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,9 +9,25 @@
 #include "Clock.h"
 #include "Observer.h"
 
-namespace script {
+namespace trace {
 
-// The bus trace: one line per event, written and flushed as it happens, each starting with the
+// Where an event happened: a driver call and its status, the bytes it carried, a Modbus
+// transaction on the converter's serial link, the console itself (pause, beep, window, script
+// step), or a fault put on the simulated bench.
+enum class Layer { GpibCall, GpibData, Modbus, Console, Sim };
+
+struct Event {
+  long long ms = 0;    // since the trace began
+  Layer layer = Layer::Console;
+  std::string text;    // the trace line after the time: "call SendIFC(0) ibsta=..."
+  bool error = false;  // a failed driver call or Modbus transaction
+  // A Modbus event: the frame it shows (request or response) and, for a response, its request.
+  std::vector<std::uint8_t> frame;
+  std::vector<std::uint8_t> request;
+  int errorCode = 0;
+};
+
+// The bus trace: one event per line, handed to every sink as it happens, each starting with the
 // milliseconds since the trace began (on the clock the console runs on) and a blank:
 //
 //   0 call SendIFC(0) ibsta=0x0120 CMPL|CIC iberr=0 ibcntl=0
@@ -24,7 +41,11 @@ namespace script {
 // compared with diff. The format is described in the README.
 class Trace final : public bus::Observer {
  public:
-  Trace(std::ostream& out, const bus::Clock& clock);
+  using Sink = std::function<void(const Event&)>;
+
+  explicit Trace(const bus::Clock& clock);
+
+  void addSink(Sink sink) { sinks_.push_back(std::move(sink)); }
 
   void driverCall(const std::string& call, const bus::Status& after,
                   const std::string* received) override;
@@ -37,6 +58,8 @@ class Trace final : public bus::Observer {
              int errorCode);
   // The script step about to run, so that a trace reads alongside its script.
   void step(int line, const std::string& source);
+  // A fault or setting put on the simulated bench by hand, as the script step that does it.
+  void sim(const std::string& step);
 
   // Every set status bit by name, highest first ("END|CMPL|CIC"); "none" for 0.
   static std::string statusNames(int ibsta);
@@ -44,11 +67,24 @@ class Trace final : public bus::Observer {
   static std::string hexBytes(const std::vector<std::uint8_t>& bytes);
 
  private:
-  void write(const std::string& event);
+  void write(Layer layer, std::string text, bool error = false);
 
-  std::ostream& out_;
   const bus::Clock& clock_;
   double origin_;
+  std::vector<Sink> sinks_;
 };
 
-}  // namespace script
+// The trace file: its first line, and one line an event ("ms text"), flushed as written.
+extern const char* const kTraceHeader;
+std::string traceLine(const Event& event);
+
+class TraceFile {
+ public:
+  explicit TraceFile(std::ostream& out);
+  void operator()(const Event& event);
+
+ private:
+  std::ostream& out_;
+};
+
+}  // namespace trace
