@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "Controls.h"
+#include "EventTable.h"
+#include "MainWindow.h"
+#include "Modbus.h"
+#include "MonitorWindow.h"
+#include "Observers.h"
+#include "RtuDecode.h"
+#include "SimulatedBus.h"
+#include "Trace.h"
+#include "Workbench.h"
+
+namespace {
+
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes withCrc(Bytes frame) {
+  sim::appendCrc(frame);
+  return frame;
+}
+
+TEST(RtuDecode, EveryFrameKind) {
+  const Bytes read = withCrc({1, 3, 0, 100, 0, 1}), single = withCrc({1, 6, 1, 44, 0, 90});
+  const Bytes multiple = withCrc({1, 16, 0x0F, 0xA0, 0, 2, 4, 0, 3, 0, 1});
+  Bytes damaged = withCrc({1, 3, 2, 0, 75});
+  damaged.back() ^= 0xFF;
+  const struct {
+    Bytes frame;
+    const Bytes* request;
+    const char* words;
+  } rows[] = {
+      {read, nullptr, "slave 1, read holding registers 100, count 1, CRC good"},
+      {withCrc({1, 3, 4, 0xFF, 0xD8, 0, 75}), &read, "slave 1, read holding registers: -40, 75, CRC good"},
+      {single, nullptr, "slave 1, write single register 300 = 90, CRC good"},
+      {single, &single, "slave 1, write single register 300 = 90 done, CRC good"},
+      {multiple, nullptr, "slave 1, write multiple registers 4000, count 2 = 3, 1, CRC good"},
+      {withCrc({1, 16, 0x0F, 0xA0, 0, 2}), &multiple,
+       "slave 1, write multiple registers 4000, count 2 done, CRC good"},
+      {withCrc({1, 0x83, 2}), &read,
+       "slave 1, exception 2 (illegal data address) to read holding registers, CRC good"},
+      {withCrc({1, 0x90, 3}), &multiple,
+       "slave 1, exception 3 (illegal data value) to write multiple registers, CRC good"},
+      {damaged, &read, "slave 1, read holding registers: 75, CRC bad"},
+      {withCrc({1, 3, 4, 0, 75}), &read,
+       "slave 1, read holding registers, 7 bytes that do not form its frame, CRC good"},
+      {withCrc({247, 0x2B, 0}), &read, "slave 247, function 43, 5 bytes that do not form its frame, CRC good"},
+      {{1, 3}, &read, "partial frame of 2 bytes"},
+      {{}, &read, "no response (time-out)"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(monitor::describeFrame(row.frame, row.request), row.words) << row.words;
+  EXPECT_EQ(monitor::exceptionName(9), "");
+}
+
+// The console on the simulated bench with its trace going to a file and to the monitor's table.
+struct Session {
+  bus::VirtualClock clock;
+  sim::SimulatedBus driver{clock};
+  bus::SilentSound sound;
+  bus::Observers observers;
+  trace::Trace events{clock};
+  std::ostringstream file;
+  trace::TraceFile writer{file};
+  monitor::EventTable table{1000};
+  bus::GPIB32 gpib{driver, clock, sound, &observers};
+  console::MainWindow main{gpib};
+
+  Session() {
+    gpib.InterfaceName = "GPIB";
+    events.addSink(std::ref(writer));
+    events.addSink([this](const trace::Event& e) { table.add(e); });
+    observers.add(&events);
+    driver.converter().setFrameListener([this](const sim::RtuExchange& x) {
+      events.frame(x.request, x.response, x.errorCode);
+    });
+  }
+  // Rows as the layer's initial and the event's first words; "*" shaded (every other line and
+  // all it caused), "!" an error.
+  std::string rows(int from) {
+    table.flush();
+    std::string out;
+    for (int r = from; r < table.rowCount(); ++r) {
+      const auto cell = [&](int column) {
+        return table.data(table.index(r, column), Qt::DisplayRole).toString().toStdString();
+      };
+      out += cell(monitor::EventTable::Layer)[0] + cell(monitor::EventTable::Text).substr(0, 14) +
+             (table.data(table.index(r, 0), Qt::BackgroundRole).isValid() ? "*" : "") +
+             (table.data(table.index(r, 0), Qt::ForegroundRole).isValid() ? "!" : "") + " | ";
+    }
+    return out;
+  }
+};
+
+TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
+  Session s;
+  click(s.main, "cmdInitialize");
+  s.driver.failNextTransactions(1, 2);
+  int at = (s.table.flush(), s.table.rowCount());
+  click(s.main, "cmdRdTemp");
+  // The frames sit under the line that caused them; each line's rows share a shade; the
+  // failed transaction stands out.
+  EXPECT_EQ(s.rows(at),
+            "Gcall Send(0, 4* | Gsend \"R  100, * | Mrtu request 01* | Mrtu response 0*! | "
+            "cpause 0.1* | Gcall Receive(0* | Gcall Send(0, 4 | Gsend \"E?\" | "
+            "Gcall Receive(0 | Grecv \"2\\n\" | cbeep | ");
+  // Saved, the table is the trace file exactly, in the trace's own order.
+  EXPECT_EQ(s.table.traceText(), s.file.str());
+  EXPECT_EQ(s.table.linesOf({at + 3}).toStdString(),
+            std::to_string(s.table.event(at + 3).ms) + " rtu response 01 83 02 C0 F1 error=2"
+            "\tslave 1, exception 2 (illegal data address) to read holding registers, CRC good\n");
+
+  monitor::EventFilter filter;
+  filter.setSourceModel(&s.table);
+  filter.setText("EXCEPTION 2");
+  EXPECT_EQ(filter.rowCount(), 1);
+  filter.setText("");
+  for (auto layer : {trace::Layer::GpibCall, trace::Layer::GpibData, trace::Layer::Console})
+    filter.setLayerShown(layer, false);
+  EXPECT_EQ(filter.rowCount(), 6);  // the frames alone: discovery's two transactions, and this one
+  filter.setLayerShown(trace::Layer::Console, true);
+  filter.setText("pause");
+  EXPECT_EQ(filter.rowCount(), 3);  // discovery's two register reads and this one
+
+  // Paused, events are collected but not shown; resumed, they all show.
+  s.table.setPaused(true);
+  s.events.sim("absent");
+  s.table.flush();
+  const int shown = s.table.rowCount();
+  EXPECT_EQ(s.table.collected(), static_cast<std::size_t>(shown) + 1);
+  s.table.setPaused(false);
+  EXPECT_EQ(s.rows(shown), "ssim absent | ");
+
+  // Bounded: the newest ten, the older ones counted as dropped, the file the newest ten.
+  monitor::EventTable small(10);
+  for (int i = 0; i < 25; ++i) small.add({i, trace::Layer::Console, "pause " + std::to_string(i)});
+  small.flush();
+  EXPECT_EQ(small.rowCount(), 10);
+  EXPECT_EQ(small.dropped(), 15u);
+  EXPECT_EQ(small.data(small.index(0, 2), Qt::DisplayRole).toString(), "pause 15");
+  EXPECT_EQ(small.traceText().substr(small.traceText().find('\n') + 1, 11), "15 pause 15");
+}
+
+TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
+  bus::VirtualClock clock;
+  sim::SimulatedBus driver{clock};
+  bus::SilentSound sound;
+  bus::Observers observers;
+  trace::Trace events{clock};
+  observers.add(&events);
+  bus::GPIB32 gpib{driver, clock, sound, &observers};
+  gpib.InterfaceName = "GPIB";
+  console::MainWindow main{gpib};
+  workbench::Workbench bench{main, clock, observers, events, {true, "", {}}};
+  click(main, "cmdInitialize");  // before the monitor opens: collected from the start
+  main.findChild<QAction*>("actMonitor")->trigger();
+  monitor::MonitorWindow* w = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->objectName() == "monitor") w = qobject_cast<monitor::MonitorWindow*>(top);
+  ASSERT_TRUE(w && w->isVisible());
+  const int rows = bench.events().rowCount();
+  EXPECT_GT(rows, 20);
+  EXPECT_EQ(w->findChild<QLabel*>("lblCount")->text(), QString("%1 events").arg(rows));
+
+  QTemporaryDir dir;
+  w->askSavePath = [&] { return dir.filePath("bus.trace"); };
+  w->findChild<QAbstractButton*>("cmdSaveTrace")->click();
+  std::ifstream saved(dir.filePath("bus.trace").toStdString());
+  EXPECT_EQ((std::ostringstream() << saved.rdbuf()).str(), bench.events().traceText());
+  EXPECT_FALSE(w->saveTrace(dir.filePath("no/such.trace")));
+  EXPECT_TRUE(w->findChild<QLabel*>("lblMessage")->text().startsWith("Cannot write the trace to"));
+
+  auto* view = w->findChild<QTableView*>("tblEvents");
+  w->findChild<QLineEdit*>("txtFilter")->setText("*IDN?");
+  view->selectAll();
+  EXPECT_TRUE(w->selectedText().endsWith(" send \"*IDN?\"\n")) << w->selectedText().toStdString();
+  w->findChild<QAbstractButton*>("cmdClear")->click();
+  EXPECT_EQ(bench.events().rowCount(), 0);
+}
+
+}  // namespace
