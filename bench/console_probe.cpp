@@ -4,11 +4,13 @@
 //   console_probe --startup [--launched SECONDS]
 //       quits once the main window has painted; reports the time since SECONDS (the
 //       launcher's wall clock just before exec) and the peak memory so far.
-//   console_probe --live SECONDS [--trend] | --idle SECONDS
+//   console_probe --live SECONDS [--trend] [--monitor RATE] | --idle SECONDS
 //       presses Initialize, then (live) both live displays, and lets the event loop run for
 //       SECONDS: reports the CPU time used per second of wall time, the temperature display's
 //       updates per second, and memory at the start and the end of the span. With --trend the
-//       temperature trend window is open all the while.
+//       temperature trend window is open all the while. With --monitor the bus monitor is open,
+//       its table already full (100,000 events), and RATE more events a second arrive on top of
+//       the live displays' own.
 #include <sys/resource.h>
 
 #include <QAbstractButton>
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -125,6 +128,7 @@ int main(int argc, char* argv[]) {
   enum class Mode { None, Startup, Live, Idle } mode = Mode::None;
   double launched = 0, span = 0;
   bool trendOpen = false;
+  int monitorRate = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -132,6 +136,8 @@ int main(int argc, char* argv[]) {
       mode = Mode::Startup;
     } else if (arg == "--trend") {
       trendOpen = true;
+    } else if (arg == "--monitor" && hasValue) {
+      monitorRate = std::atoi(argv[++i]);
     } else if (arg == "--launched" && hasValue) {
       launched = std::atof(argv[++i]);
     } else if ((arg == "--live" || arg == "--idle") && hasValue) {
@@ -198,6 +204,31 @@ int main(int argc, char* argv[]) {
       window.cmdRdTemp2->click();
       window.cmdRdTime->click();
       if (trendOpen) bench.openTrend();
+      if (monitorRate > 0) {
+        // A transaction's worth of events, as the live display makes them: five a round.
+        const bus::Status sent{0x0120, 0, 10, 10}, read{0x2120, 0, 3, 3};
+        const std::string reply = "75\n";
+        const std::vector<std::uint8_t> request{1, 3, 0, 100, 0, 1, 0xC5, 0xD5},
+            response{1, 3, 2, 0, 75, 0xF8, 0x73};
+        auto round = [&events, sent, read, reply, request, response] {
+          events.frame(request, response, 0);
+          events.driverCall("Send(0, 4, \"R  100, 1\", NLend)", sent, nullptr);
+          events.driverCall("Receive(0, 4, 256, STOPend)", read, &reply);
+        };
+        // Six events a round; the table starts full.
+        for (int n = 0; n < 100000 / 6 + 1; ++n) round();
+        bench.openMonitor();
+        // Rounds owed by the steady clock, so the rate holds whatever the timer's jitter.
+        auto* feeder = new QTimer(&window);
+        feeder->setInterval(10);
+        const double fed = steadySeconds();
+        auto done = std::make_shared<long>(0);
+        QObject::connect(feeder, &QTimer::timeout, [round, done, fed, monitorRate] {
+          const long owed = static_cast<long>((steadySeconds() - fed) * monitorRate / 6);
+          for (; *done < owed; ++*done) round();
+        });
+        feeder->start();
+      }
     }
     startPeak = peakRssKb();
     startUpdates = temperatures.count;
