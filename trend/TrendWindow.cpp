@@ -445,10 +445,7 @@ void TrendWindow::stopLog() {
   showLogState();
 }
 
-void TrendWindow::logStopped(const QString& problem) {
-  (void)problem;
-  showLogState();
-}
+void TrendWindow::logStopped() { showLogState(); }
 
 void TrendWindow::showLogState() {
   if (log_.active())

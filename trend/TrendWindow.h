@@ -83,8 +83,8 @@ class TrendWindow final : public QWidget {
   // Starts the data log in `path`; false with a message shown when it cannot be written.
   bool startLog(const QString& path);
   void stopLog();
-  // Logging stopped by itself: the reason is shown.
-  void logStopped(const QString& problem);
+  // Logging stopped by itself: the log's reason is shown.
+  void logStopped();
 
   // The text under the cursor for elapsed time t: time, both values, and a nearby event.
   QString valuesAt(double t) const;

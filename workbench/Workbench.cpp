@@ -63,7 +63,7 @@ void Workbench::record(const trend::Record& r) {
 
 void Workbench::logStopped(const std::string& problem) {
   std::cerr << "gpib-modbus-console: " << problem << "\n";
-  if (trend_) trend_->logStopped(QString::fromStdString(problem));
+  if (trend_) trend_->logStopped();
 }
 
 trend::TrendWindow* Workbench::openTrend() {
