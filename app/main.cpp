@@ -173,8 +173,16 @@ int main(int argc, char* argv[]) {
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);
-  workbench::Workbench bench(window, clock, observers,
-                             {options.virtualTime, driverLine, options.logPath});
+  workbench::Workbench::Settings benchSettings;
+  benchSettings.virtualTime = options.virtualTime;
+  benchSettings.driverLine = driverLine;
+  benchSettings.logPath = options.logPath;
+  benchSettings.simulator = simulator;
+  // Changes made on the simulator panel go into the trace, where a script can be made of them.
+  benchSettings.announceSim = [&trace](const std::string& step) {
+    if (trace) trace->sim(step);
+  };
+  workbench::Workbench bench(window, clock, observers, std::move(benchSettings));
   window.show();
   if (!scriptText) return application.exec();
 

@@ -85,4 +85,9 @@ void Trace::step(int line, const std::string& source) {
   write("step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
 }
 
+void Trace::sim(const std::string& step) {
+  const std::string event = step.rfind("sim ", 0) == 0 ? step : "sim " + step;
+  write(bus::printableText(event, kQuotedStep));
+}
+
 }  // namespace script

@@ -37,6 +37,9 @@ class Trace final : public bus::Observer {
              int errorCode);
   // The script step about to run, so that a trace reads alongside its script.
   void step(int line, const std::string& source);
+  // A change made to the simulator by hand (its panel), as the `sim ...` step that makes the
+  // same change: a script of these lines reproduces the run.
+  void sim(const std::string& step);
 
   // Every set status bit by name, highest first ("END|CMPL|CIC"); "none" for 0.
   static std::string statusNames(int ibsta);

@@ -39,6 +39,11 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
   QAction* trend = view_->addAction("Temperature &Trend", this, [this] { openTrend(); });
   trend->setObjectName("actTrend");
   trend->setShortcut(QKeySequence("Ctrl+T"));
+  if (settings_.simulator) {
+    QAction* simulator = view_->addAction("&Simulator", this, [this] { openSimulator(); });
+    simulator->setObjectName("actSimulator");
+    simulator->setShortcut(QKeySequence("Ctrl+K"));
+  }
   QMenu* help = menuBar_->addMenu("&Help");
   help->setObjectName("mnuHelp");
   help->addAction("&About", this, [this] { showAbout(); })->setObjectName("actAbout");
@@ -48,6 +53,7 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
 Workbench::~Workbench() {
   observers_.remove(&collector_);
   delete trend_.data();
+  delete simulator_.data();
 }
 
 void Workbench::record(const trend::Record& r) {
@@ -68,6 +74,15 @@ trend::TrendWindow* Workbench::openTrend() {
   trend_->raise();
   trend_->redraw();
   return trend_;
+}
+
+simpanel::SimulatorPanel* Workbench::openSimulator() {
+  if (!settings_.simulator) return nullptr;
+  if (!simulator_)
+    simulator_ = new simpanel::SimulatorPanel(*settings_.simulator, settings_.announceSim);
+  simulator_->show();
+  simulator_->raise();
+  return simulator_;
 }
 
 QString Workbench::aboutText() const {

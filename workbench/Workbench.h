@@ -4,12 +4,14 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "Collector.h"
 #include "DataLog.h"
 #include "Readings.h"
+#include "SimulatorPanel.h"
 #include "TrendWindow.h"
 
 class QAction;
@@ -23,6 +25,9 @@ class Observers;
 namespace console {
 class MainWindow;
 }
+namespace sim {
+class SimulatedBus;
+}
 
 namespace workbench {
 
@@ -35,6 +40,10 @@ class Workbench final : public QObject {
     bool virtualTime = false;
     QString driverLine;        // as shown under the main window
     std::string logPath;       // --log FILE; empty for none
+    // The built-in simulator, when the console runs on it: View offers its panel. Every change
+    // made there is handed to announceSim as the script step that makes it.
+    sim::SimulatedBus* simulator = nullptr;
+    std::function<void(const std::string&)> announceSim = nullptr;
   };
 
   // Watches the bus through `observers` (it makes no call of its own) on `clock`.
@@ -44,6 +53,8 @@ class Workbench final : public QObject {
 
   // Opens (creating on first use) and raises the trend window.
   trend::TrendWindow* openTrend();
+  // Opens (creating on first use) and raises the simulator panel; nullptr without a simulator.
+  simpanel::SimulatorPanel* openSimulator();
   void showAbout();
 
   QMenu* viewMenu() const { return view_; }
@@ -67,6 +78,7 @@ class Workbench final : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QMenu* view_ = nullptr;
   QPointer<trend::TrendWindow> trend_;
+  QPointer<simpanel::SimulatorPanel> simulator_;
 };
 
 }  // namespace workbench
