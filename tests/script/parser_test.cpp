@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "NumberText.h"
 #include "ScriptParser.h"
+#include "Trace.h"
 
 namespace {
 
@@ -149,6 +151,18 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
   for (const std::string bad : {"24:00:00", "8:05:09", "12:60:00", "12:00:60", "12:00:00x", "1-:00:00"})
     EXPECT_EQ(script::parseLine("sim clock " + bad).error,
               "sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" + bad + "\"");
+}
+
+// A change made on the simulator panel goes into the trace as the step that repeats it.
+TEST(Trace, SimulatorChangesAsSteps) {
+  bus::VirtualClock clock;
+  std::ostringstream out;
+  script::Trace trace(out, clock);
+  clock.sleepFor(1.5);
+  trace.sim("sim identity \"A\\x01\"");
+  trace.sim("absent");
+  EXPECT_EQ(out.str().substr(out.str().find('\n') + 1),
+            "1500 sim identity \"A\\x01\"\n1500 sim absent\n");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "Bench.h"
 #include "Controls.h"
+#include "Layout.h"
 #include "MainWindow.h"
 #include "NumberText.h"
 #include "Observers.h"
@@ -202,6 +203,7 @@ TEST(SimulatorPanel, OpensFromTheViewMenuOnlyOnTheSimulator) {
     ASSERT_TRUE(bench.openSimulator());
     EXPECT_EQ(bench.openSimulator()->objectName(), "simulator");
     EXPECT_TRUE(bench.openSimulator()->isVisible());
+    EXPECT_EQ(testing_support::layoutProblems(bench.openSimulator()), std::vector<std::string>{});
   }
 }
 
