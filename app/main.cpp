@@ -178,7 +178,7 @@ int main(int argc, char* argv[]) {
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);
   workbench::Workbench bench(window, clock, observers, events,
-                             {options.virtualTime, driverLine, options.logPath});
+                             {options.virtualTime, driverLine, options.logPath, simulator});
   window.show();
   if (!scriptText) return application.exec();
 

@@ -199,6 +199,26 @@ Step expectStep(Lexer& lexer) {
                 "\" (text, visible, hidden, enabled, disabled, selected, unselected)"};
 }
 
+// A signed decimal such as 75, -10.5 or .5; no exponent or hexadecimal.
+double decimal(const std::string& word, const std::string& what) {
+  const std::size_t sign = !word.empty() && word[0] == '-' ? 1 : 0;
+  const std::string digits = word.substr(sign);
+  const bool plain = !digits.empty() &&
+                     digits.find_first_not_of("0123456789.") == std::string::npos &&
+                     digits.find_first_of("0123456789") != std::string::npos &&
+                     digits.find('.') == digits.rfind('.');
+  double value = 0;
+  if (plain) std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (!plain || !std::isfinite(value))
+    throw Refusal{what + " must be a number such as 75 or -10.5, not \"" + word + "\""};
+  return sign ? -value : value;
+}
+
+constexpr double kLowestAmbient = -1000, kHighestAmbient = 3000, kFastestRate = 1000;
+constexpr const char* kSimSteps =
+    "absent, present, silent, modbus-error, register, reply, identity, baud, clock, model, "
+    "ambient, rates, power-cycle";
+
 // "HH:MM:SS", 00:00:00 to 23:59:59, as seconds of the day.
 long timeOfDay(const std::string& text) {
   int parts[3] = {-1, -1, -1};
@@ -219,8 +239,7 @@ long timeOfDay(const std::string& text) {
 
 Step simStep(Lexer& lexer) {
   Step step;
-  const std::string what = lexer.word(
-      "sim needs absent, present, silent, modbus-error, register, reply, identity, baud or clock");
+  const std::string what = lexer.word((std::string("sim needs one of ") + kSimSteps).c_str());
   if (what == "absent" || what == "present") {
     step.kind = StepKind::SimPresent;
     step.flag = what == "present";
@@ -246,9 +265,11 @@ Step simStep(Lexer& lexer) {
     step.number = wholeNumber(lexer.word("sim register needs a register number"), "the register");
     if (step.number < 0 || step.number > 65535)
       throw Refusal{"the register must lie in 0..65535, not " + std::to_string(step.number)};
-    const std::string value = lexer.word("sim register needs a value or none");
+    const std::string value = lexer.word("sim register needs a value, none or clear");
     if (value == "none") {
       step.kind = StepKind::SimRegisterNone;
+    } else if (value == "clear") {
+      step.kind = StepKind::SimRegisterOk;
     } else {
       step.kind = StepKind::SimRegister;
       step.value = wholeNumber(value, "the register's value");
@@ -265,9 +286,29 @@ Step simStep(Lexer& lexer) {
   } else if (what == "clock") {
     step.kind = StepKind::SimClock;
     step.number = timeOfDay(lexer.word("sim clock needs a time of day HH:MM:SS"));
+  } else if (what == "model") {
+    step.kind = StepKind::SimModel;
+    step.text = lexer.text("sim model needs the converter's model (5630)");
+    if (step.text.empty()) throw Refusal{"sim model needs the converter's model (5630)"};
+  } else if (what == "ambient") {
+    step.kind = StepKind::SimAmbient;
+    const double degrees = decimal(lexer.word("sim ambient needs a temperature"), "the ambient");
+    if (degrees < kLowestAmbient || degrees > kHighestAmbient)
+      throw Refusal{"the ambient must lie in -1000..3000 degrees"};
+    step.degrees = {degrees};
+  } else if (what == "rates") {
+    step.kind = StepKind::SimRates;
+    for (const char* rate : {"the heat rate", "the cool rate", "the drift rate"}) {
+      const double perSecond =
+          decimal(lexer.word("sim rates needs HEAT COOL DRIFT in degrees per second"), rate);
+      if (perSecond <= 0 || perSecond > kFastestRate)
+        throw Refusal{std::string(rate) + " must lie above 0 and up to 1000 degrees a second"};
+      step.degrees.push_back(perSecond);
+    }
+  } else if (what == "power-cycle") {
+    step.kind = StepKind::SimPowerCycle;
   } else {
-    throw Refusal{"unknown sim step \"" + what +
-                  "\" (absent, present, silent, modbus-error, register, reply, identity, baud, clock)"};
+    throw Refusal{"unknown sim step \"" + what + "\" (" + kSimSteps + ")"};
   }
   return step;
 }

@@ -31,6 +31,11 @@ enum class StepKind {
   SimIdentity,      // sim identity "TEXT"               (text)
   SimBaud,          // sim baud N                        (number)
   SimClock,         // sim clock HH:MM:SS                (number: seconds of the day)
+  SimModel,         // sim model TEXT                    (text)
+  SimAmbient,       // sim ambient DEGREES               (degrees[0])
+  SimRates,         // sim rates HEAT COOL DRIFT         (degrees[0..2], per second)
+  SimPowerCycle,    // sim power-cycle
+  SimRegisterOk,    // sim register REG clear            (number: answers again)
 };
 
 enum class ControlState { Visible, Hidden, Enabled, Disabled, Selected, Unselected };
@@ -45,6 +50,7 @@ struct Step {
   long value = 0;
   long count = 0;
   bool flag = false;
+  std::vector<double> degrees;
 
   bool operator==(const Step&) const = default;
 };

@@ -399,6 +399,21 @@ std::string ScriptRunner::simulate(const Step& step) {
     case StepKind::SimClock:
       s.controller().setTimeOfDay(static_cast<double>(step.number));
       break;
+    case StepKind::SimModel:
+      s.converter().setModel(step.text);
+      break;
+    case StepKind::SimAmbient:
+      s.controller().setAmbient(step.degrees.at(0));
+      break;
+    case StepKind::SimRates:
+      s.controller().setRates(step.degrees.at(0), step.degrees.at(1), step.degrees.at(2));
+      break;
+    case StepKind::SimPowerCycle:
+      s.converter().powerCycle();
+      break;
+    case StepKind::SimRegisterOk:
+      s.clearRegisterFault(static_cast<int>(step.number));
+      break;
     default:
       return "not a sim step";
   }

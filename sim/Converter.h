@@ -56,6 +56,9 @@ class Converter final : public Device {
   bool silent() const { return silent_; }
   // The next `count` transactions fail with `code` (what E? then answers).
   void failNextTransactions(int count, int code);
+  // Transactions still to fail, and with what.
+  int pendingFailures() const { return failCount_; }
+  int pendingFailureCode() const { return failCode_; }
   // The next time the converter is addressed to talk it says exactly these bytes.
   void setNextReply(std::string raw);
   void clearNextReply() { nextReply_.reset(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 
 #include "Clock.h"
@@ -70,6 +71,17 @@ class SimulatedBus final : public bus::Driver {
   void setControllerBaud(int baud) { controller_.setBaud(baud); }
   // Takes every fault back; the devices' own state stays as it is.
   void clearFaults();
+
+  // The faults as they stand, for an operator's panel.
+  bool converterPresent() const { return converterPresent_; }
+  bool converterSilent() const { return converter_.silent(); }
+  int pendingFailures() const { return converter_.pendingFailures(); }
+  int pendingFailureCode() const { return converter_.pendingFailureCode(); }
+  const std::map<int, WatlowF4::RegisterFault>& registerFaults() const {
+    return controller_.registerFaults();
+  }
+  int controllerBaud() const { return controller_.baud(); }
+  const std::string& identity() const { return converter_.identity(); }
 
  private:
   // The common entry checks: board number, online, address range.

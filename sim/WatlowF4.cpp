@@ -69,13 +69,13 @@ void WatlowF4::simulate(double seconds) {
     const double dt = std::min(tick, end - t);
     t += dt;
     const std::optional<double> target = controlTarget(t);
-    const double drifted = approach(temperature_, ambient_, kDriftRate * dt);
+    const double drifted = approach(temperature_, ambient_, driftRate_ * dt);
     if (!target) {
       temperature_ = drifted;
     } else if (*target > temperature_ && heats()) {
-      temperature_ = approach(temperature_, *target, kDriveRate * dt);
+      temperature_ = approach(temperature_, *target, heatRate_ * dt);
     } else if (*target < temperature_ && cools()) {
-      temperature_ = approach(temperature_, *target, kDriveRate * dt);
+      temperature_ = approach(temperature_, *target, coolRate_ * dt);
     } else if (*target == temperature_ && (heats() || cools())) {
       // Held on target by whichever output pushes against the drift.
       const bool drifting_up = ambient_ > temperature_;
@@ -174,6 +174,14 @@ double WatlowF4::temperature() {
 void WatlowF4::setAmbient(double degrees) {
   advance();
   if (std::isfinite(degrees)) ambient_ = std::clamp(degrees, -1000.0, 3000.0);
+}
+
+void WatlowF4::setRates(double heat, double cool, double drift) {
+  advance();
+  const auto usable = [](double rate) { return std::isfinite(rate) && rate > 0; };
+  if (usable(heat)) heatRate_ = heat;
+  if (usable(cool)) coolRate_ = cool;
+  if (usable(drift)) driftRate_ = drift;
 }
 
 void WatlowF4::setTimeOfDay(double secondsOfDay) {

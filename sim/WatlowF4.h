@@ -26,7 +26,7 @@ class WatlowF4 {
   static constexpr int kDefaultBaud = 9600;
 
   // Heating and cooling rates with an output set up, and the drift toward ambient, in degrees
-  // per second.
+  // per second: the defaults of a new controller.
   static constexpr double kDriveRate = 3.0;
   static constexpr double kDriftRate = 0.5;
 
@@ -51,6 +51,15 @@ class WatlowF4 {
   double temperature();
   // The room the chamber drifts toward when nothing drives it, in the current unit.
   void setAmbient(double degrees);
+  double ambient() const { return ambient_; }
+  // 0 Fahrenheit, 1 Celsius (register 901).
+  int unit() const { return unit_; }
+  // How fast the chamber heats, cools and drifts, in degrees per second of the current unit.
+  // Time up to now runs at the old rates; a rate that is not positive is ignored.
+  void setRates(double heat, double cool, double drift);
+  double heatRate() const { return heatRate_; }
+  double coolRate() const { return coolRate_; }
+  double driftRate() const { return driftRate_; }
   // Sets the controller's clock so that it now shows `secondsOfDay` after midnight.
   void setTimeOfDay(double secondsOfDay);
   double timeOfDay() const;
@@ -59,6 +68,11 @@ class WatlowF4 {
   int stepCount(int profile) const;
 
   // Faults: a register that answers a fixed value whatever it holds, or never answers.
+  struct RegisterFault {
+    bool silent = false;
+    std::uint16_t value = 0;
+  };
+  const std::map<int, RegisterFault>& registerFaults() const { return faults_; }
   void forceRegister(int reg, std::uint16_t value);
   void silenceRegister(int reg);
   void clearRegisterFault(int reg);
@@ -88,11 +102,6 @@ class WatlowF4 {
     double from = 0.0;  // target at the start of the step
   };
 
-  struct RegisterFault {
-    bool silent = false;
-    std::uint16_t value = 0;
-  };
-
   void advance();
   void simulate(double seconds);
   double targetNow(double at);
@@ -116,6 +125,9 @@ class WatlowF4 {
   double lastUpdate_;
   double clockOffset_ = 0.0;  // time of day at clock zero
   int baud_ = kDefaultBaud;
+  double heatRate_ = kDriveRate;
+  double coolRate_ = kDriveRate;
+  double driftRate_ = kDriftRate;
 
   int unit_ = 0;  // 0 Fahrenheit, 1 Celsius
   double temperature_ = 75.0;

@@ -103,7 +103,9 @@ void Trace::step(int line, const std::string& source) {
 }
 
 void Trace::sim(const std::string& step) {
-  write(Layer::Sim, "sim " + bus::printableText(step, kQuotedStep));
+  // Given with or without its "sim " (the panel says the whole step).
+  const std::string event = step.rfind("sim ", 0) == 0 ? step : "sim " + step;
+  write(Layer::Sim, bus::printableText(event, kQuotedStep));
 }
 
 }  // namespace trace

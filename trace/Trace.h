@@ -58,7 +58,8 @@ class Trace final : public bus::Observer {
              int errorCode);
   // The script step about to run, so that a trace reads alongside its script.
   void step(int line, const std::string& source);
-  // A fault or setting put on the simulated bench by hand, as the script step that does it.
+  // A change made to the simulator by hand (its panel), as the `sim ...` step that makes the
+  // same change: a script of these lines reproduces the run.
   void sim(const std::string& step);
 
   // Every set status bit by name, highest first ("END|CMPL|CIC"); "none" for 0.

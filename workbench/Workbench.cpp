@@ -25,7 +25,8 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
                ? std::function<std::string(double)>()
                : [origin = originEpochMs_](double elapsed) {
                    return trend::isoLocalTime(origin + static_cast<std::int64_t>(elapsed * 1000));
-                 }) {
+                 }),
+      trace_(events) {
   observers_.add(&collector_);
   events.addSink([this](const trace::Event& event) { events_.add(event); });
   collector_.addListener([this](const trend::Record& r) { record(r); });
@@ -43,6 +44,11 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
   QAction* monitor = view_->addAction("&Bus Monitor", this, [this] { openMonitor(); });
   monitor->setObjectName("actMonitor");
   monitor->setShortcut(QKeySequence("Ctrl+M"));
+  if (settings_.simulator) {
+    QAction* simulator = view_->addAction("&Simulator", this, [this] { openSimulator(); });
+    simulator->setObjectName("actSimulator");
+    simulator->setShortcut(QKeySequence("Ctrl+K"));
+  }
   QMenu* help = menuBar_->addMenu("&Help");
   help->setObjectName("mnuHelp");
   help->addAction("&About", this, [this] { showAbout(); })->setObjectName("actAbout");
@@ -53,6 +59,7 @@ Workbench::~Workbench() {
   observers_.remove(&collector_);
   delete trend_.data();
   delete monitor_.data();
+  delete simulator_.data();
 }
 
 void Workbench::record(const trend::Record& r) {
@@ -80,6 +87,16 @@ monitor::MonitorWindow* Workbench::openMonitor() {
   monitor_->show();
   monitor_->raise();
   return monitor_;
+}
+
+simpanel::SimulatorPanel* Workbench::openSimulator() {
+  if (!settings_.simulator) return nullptr;
+  if (!simulator_)
+    simulator_ = new simpanel::SimulatorPanel(
+        *settings_.simulator, [this](const std::string& step) { trace_.sim(step); });
+  simulator_->show();
+  simulator_->raise();
+  return simulator_;
 }
 
 QString Workbench::aboutText() const {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "EventTable.h"
 #include "MonitorWindow.h"
 #include "Readings.h"
+#include "SimulatorPanel.h"
 #include "TrendWindow.h"
 
 class QAction;
@@ -25,6 +27,9 @@ class Observers;
 namespace console {
 class MainWindow;
 }
+namespace sim {
+class SimulatedBus;
+}
 
 namespace workbench {
 
@@ -37,6 +42,9 @@ class Workbench final : public QObject {
     bool virtualTime = false;
     QString driverLine;        // as shown under the main window
     std::string logPath;       // --log FILE; empty for none
+    // The built-in simulator, when the console runs on it: View offers its panel. Every change
+    // made there goes into the trace as the script step that makes it.
+    sim::SimulatedBus* simulator = nullptr;
   };
 
   // Watches the bus through `observers` (it makes no call of its own) on `clock`, and keeps the
@@ -48,6 +56,8 @@ class Workbench final : public QObject {
   // Opens (creating on first use) and raises the trend window.
   trend::TrendWindow* openTrend();
   monitor::MonitorWindow* openMonitor();
+  // Opens (creating on first use) and raises the simulator panel; nullptr without a simulator.
+  simpanel::SimulatorPanel* openSimulator();
   void showAbout();
 
   QMenu* viewMenu() const { return view_; }
@@ -72,8 +82,10 @@ class Workbench final : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QMenu* view_ = nullptr;
   QPointer<trend::TrendWindow> trend_;
+  trace::Trace& trace_;
   monitor::EventTable events_;
   QPointer<monitor::MonitorWindow> monitor_;
+  QPointer<simpanel::SimulatorPanel> simulator_;
 };
 
 }  // namespace workbench

@@ -190,4 +190,18 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   EXPECT_EQ(bench.events().rowCount(), 0);
 }
 
+// A change made on the simulator panel goes into the trace as the step that repeats it.
+TEST(Trace, SimulatorChangesAsSteps) {
+  bus::VirtualClock clock;
+  std::ostringstream out;
+  trace::Trace trace(clock);
+  trace::TraceFile file(out);
+  trace.addSink(std::ref(file));
+  clock.sleepFor(1.5);
+  trace.sim("sim identity \"A\\x01\"");
+  trace.sim("absent");
+  EXPECT_EQ(out.str().substr(out.str().find('\n') + 1),
+            "1500 sim identity \"A\\x01\"\n1500 sim absent\n");
+}
+
 }  // namespace

@@ -17,7 +17,8 @@ std::string shown(const Step& s) {
       "ExpectSent",      "ExpectSentNone", "ExpectPause",    "Wait",
       "SimPresent",      "SimSilent",      "SimModbusError", "SimRegister",
       "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud",
-      "SimClock"};
+      "SimClock",        "SimModel",       "SimAmbient",     "SimRates",
+      "SimPowerCycle",   "SimRegisterOk"};
   std::string t = kinds[static_cast<int>(s.kind)];
   if (!s.name.empty()) t += " " + s.name;
   if (!s.text.empty()) t += " [" + bus::escapeBytes(s.text) + "]";
@@ -26,6 +27,7 @@ std::string shown(const Step& s) {
   if (s.number != 0) t += " n=" + std::to_string(s.number);
   if (s.value != 0) t += " v=" + std::to_string(s.value);
   if (s.count != 0) t += " c=" + std::to_string(s.count);
+  for (double d : s.degrees) t += " d=" + bus::plainNumberText(d);
   return t + (s.flag ? " on" : "");
 }
 
@@ -51,6 +53,11 @@ TEST(ScriptParser, EveryStepForm) {
       {"sim register 100 none", "SimRegisterNone n=100"},
       {"sim clock 23:59:59", "SimClock n=86399"},
       {"sim clock 08:05:09", "SimClock n=29109"},
+      {"sim model 5690", "SimModel [5690]"},
+      {"sim ambient -10.5", "SimAmbient d=-10.5"},
+      {"sim rates 3 .5 1000", "SimRates d=3 d=0.5 d=1000"},
+      {"sim power-cycle", "SimPowerCycle"},
+      {"sim register 100 clear", "SimRegisterOk n=100"},
   };
   for (const auto& [line, step] : cases) {
     const script::ParsedLine parsed = script::parseLine(line);
@@ -99,17 +106,25 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"wait 1e3", "wait must be a number of seconds such as 2 or 0.5, not \"1e3\""},
       {"wait .", "wait must be a number of seconds such as 2 or 0.5, not \".\""},
       {"wait 86400.5", "wait is limited to 86400 seconds (a day)"},
-      {"sim", "sim needs absent, present, silent, modbus-error, register, reply, identity, baud or clock"},
+      {"sim",
+       "sim needs one of absent, present, silent, modbus-error, register, reply, identity, baud, "
+       "clock, model, ambient, rates, power-cycle"},
       {"sim gone",
        "unknown sim step \"gone\" (absent, present, silent, modbus-error, register, "
-       "reply, identity, baud, clock)"},
+       "reply, identity, baud, clock, model, ambient, rates, power-cycle)"},
       {"sim silent", "sim silent needs on or off"},
       {"sim silent yes", "sim silent needs on or off, not \"yes\""},
       {"sim modbus-error", "sim modbus-error needs an error code"},
       {"sim modbus-error 0", "the Modbus error code must lie in 1..65535, not 0"},
       {"sim modbus-error 65536", "the Modbus error code must lie in 1..65535, not 65536"},
       {"sim modbus-error 3 0", "the count of transactions must be at least 1"},
-      {"sim register 100", "sim register needs a value or none"},
+      {"sim register 100", "sim register needs a value, none or clear"},
+      {"sim model", "sim model needs the converter's model (5630)"},
+      {"sim ambient", "sim ambient needs a temperature"},
+      {"sim ambient 1e3", "the ambient must be a number such as 75 or -10.5, not \"1e3\""},
+      {"sim ambient 3000.5", "the ambient must lie in -1000..3000 degrees"},
+      {"sim rates 3 3", "sim rates needs HEAT COOL DRIFT in degrees per second"},
+      {"sim rates 3 0 1", "the cool rate must lie above 0 and up to 1000 degrees a second"},
       {"sim register -1 5", "the register must lie in 0..65535, not -1"},
       {"sim register 65536 5", "the register must lie in 0..65535, not 65536"},
       {"sim register 100 70000", "the register's value must lie in -32768..65535, not 70000"},
