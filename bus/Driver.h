@@ -55,6 +55,16 @@ enum class EotMode { NULLend, NLend, DABend };
 // Termination of Receive: stop at EOI (same value in every family), or a byte 0..255.
 constexpr int STOPend = 0x0100;
 
+// Seconds an ibtmo code stands for (NI numbering, the same in every family: 0 none,
+// 1 = 10 us ... 11 = 1 s ... 17 = 1000 s); negative for a code no driver knows.
+inline double timeoutSeconds(int code) {
+  constexpr double seconds[] = {0.0,  10e-6, 30e-6, 100e-6, 300e-6, 1e-3,  3e-3,  10e-3, 30e-3,
+                                0.1,  0.3,   1.0,   3.0,    10.0,   30.0,  100.0, 300.0, 1000.0};
+  constexpr int codes = static_cast<int>(sizeof seconds / sizeof seconds[0]);
+  return code >= 0 && code < codes ? seconds[code] : -1.0;
+}
+constexpr int kLongestTimeoutCode = 17;
+
 // The driver's status variables after a call.
 struct Status {
   int ibsta = 0;
@@ -84,6 +94,9 @@ class Driver {
   virtual Status status() const = 0;
   // One line for the operator: which driver this is ("built-in simulator", a library path).
   virtual std::string describe() const = 0;
+  // Why the driver cannot work (a library that does not load, an adapter that does not
+  // answer), while its calls fail with EDVR; empty otherwise.
+  virtual std::string problem() const { return {}; }
 };
 
 }  // namespace bus

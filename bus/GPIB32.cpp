@@ -152,6 +152,10 @@ void GPIB32::Delay(double seconds) {
 
 void GPIB32::BusStatusReport(std::string& label) {
   label = statusReportText(label, ibsta, iberr, ibcntl);
+  // A driver that cannot work says why, so the operator need not guess at EDVR.
+  if ((ibsta & ERR) && iberr == EDVR) {
+    if (const std::string problem = driver_.problem(); !problem.empty()) label += ": " + problem;
+  }
   ErrorText = label;
   ibonl(0, 0);
 }

@@ -26,7 +26,7 @@ class LibraryDriver final : public Driver {
   // Opens the library and resolves its entry points, once. True when all are there.
   bool load();
   // Empty while the library is usable; otherwise one line saying what is missing.
-  std::string problem() const;
+  std::string problem() const override;
 
   void ibonl(int ud, int value) override;
   void ibsre(int ud, int value) override;

@@ -13,11 +13,6 @@ constexpr int kMaxAddress = 30;
 // addresses at most a few times over); stop reading rather than run off its end.
 constexpr int kMaxListEntries = 256;
 
-constexpr std::array<double, 18> kTimeouts = {
-    0.0, 10e-6, 30e-6, 100e-6, 300e-6, 1e-3, 3e-3,  10e-3, 30e-3,
-    0.1, 0.3,   1.0,   3.0,    10.0,   30.0, 100.0, 300.0, 1000.0,
-};
-
 }  // namespace
 
 SimulatedBus::SimulatedBus(bus::Clock& clock)
@@ -30,10 +25,7 @@ std::string SimulatedBus::describe() const {
   return "built-in simulator: converter at GPIB address 4, Watlow F4 at Modbus address 1";
 }
 
-double SimulatedBus::timeoutSeconds(int code) {
-  if (code < 0 || code >= static_cast<int>(kTimeouts.size())) return -1.0;
-  return kTimeouts[static_cast<std::size_t>(code)];
-}
+double SimulatedBus::timeoutSeconds(int code) { return bus::timeoutSeconds(code); }
 
 void SimulatedBus::clearFaults() {
   converterPresent_ = true;

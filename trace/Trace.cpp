@@ -102,6 +102,10 @@ void Trace::step(int line, const std::string& source) {
   write(Layer::Console, "step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
 }
 
+void Trace::adapter(const std::string& note) {
+  write(Layer::GpibCall, "adapter " + bus::printableText(note, kQuotedStep));
+}
+
 void Trace::sim(const std::string& step) {
   // Given with or without its "sim " (the panel says the whole step).
   const std::string event = step.rfind("sim ", 0) == 0 ? step : "sim " + step;

@@ -62,6 +62,9 @@ class Trace final : public bus::Observer {
   // same change: a script of these lines reproduces the run.
   void sim(const std::string& step);
 
+  // What a GPIB adapter's driver did beyond the call itself (how it searched for listeners,
+  // that it connected or lost its adapter), before the call's own line.
+  void adapter(const std::string& note);
   // Every set status bit by name, highest first ("END|CMPL|CIC"); "none" for 0.
   static std::string statusNames(int ibsta);
   // Bytes as upper-case hexadecimal pairs separated by blanks.
