@@ -18,6 +18,7 @@
 #include "NumberText.h"
 #include "Observers.h"
 #include "Options.h"
+#include "PrologixDriver.h"
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
 #include "Trace.h"
@@ -122,7 +123,15 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<bus::Driver> driver;
   sim::SimulatedBus* simulator = nullptr;
   QString driverLine;
-  if (options.driver != app::Options::Driver::Simulator) {
+  prologix::PrologixDriver* adapter = nullptr;
+  if (options.driver == app::Options::Driver::Prologix) {
+    // Connected once the application exists (the serial port is a Qt object); until then
+    // the driver line waits.
+    auto link = prologix::linkFor(prologix::parseTarget(options.driverPath), options.baud);
+    auto prologixDriver = std::make_unique<prologix::PrologixDriver>(std::move(link));
+    adapter = prologixDriver.get();
+    driver = std::move(prologixDriver);
+  } else if (options.driver != app::Options::Driver::Simulator) {
     const std::string path = options.driver == app::Options::Driver::Library
                                  ? options.driverPath
                                  : bus::LibraryDriver::defaultPath();
@@ -161,6 +170,13 @@ int main(int argc, char* argv[]) {
     events.addSink(std::ref(*traceWriter));
   }
   observers.add(&events);
+  if (adapter) {
+    adapter->onNote = [&events](const std::string& note) { events.adapter(note); };
+    // Said once each time the adapter goes; every call meanwhile fails with EDVR.
+    adapter->onProblem = [](const std::string& problem) {
+      std::cerr << "gpib-modbus-console: " << bus::printableText(problem, kQuotedProblem) << "\n";
+    };
+  }
   if (simulator)
     simulator->converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
       events.frame(exchange.request, exchange.response, exchange.errorCode);
@@ -174,6 +190,12 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   qInstallMessageHandler(qtMessages);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
+  if (adapter) {
+    adapter->connect();
+    driverLine = QString::fromStdString(
+        bus::printableText((adapter->problem().empty() ? "Driver: " : "") + adapter->describe(),
+                           kQuotedProblem));
+  }
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);

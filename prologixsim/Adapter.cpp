@@ -70,6 +70,7 @@ std::string Adapter::lineEnded() {
 std::string Adapter::toDevice(std::string data) {
   static const char* const terminators[] = {"\r\n", "\r", "\n", ""};
   data += terminators[eos_];
+  if (passedOn) passedOn(address_, data);
   bench_.Send(0, static_cast<bus::Addr4882>(address_), data.data(), static_cast<long>(data.size()),
               eoi_ ? bus::EotMode::DABend : bus::EotMode::NULLend);
   return autoRead_ ? read("eoi") : std::string();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,8 @@ class Adapter {
   Adapter(sim::SimulatedBus& bench, bool ar488);
 
   std::string feed(std::string_view bytes);
+  // Told every data line passed on to a device, unescaped and with its terminator.
+  std::function<void(int address, const std::string& bytes)> passedOn;
   std::string version() const;
 
  private:

@@ -72,7 +72,7 @@ std::string Endpoint::openPty() {
   }
   ::cfmakeraw(&raw);
   ::tcsetattr(ptyHeld_, TCSANOW, &raw);
-  ptyAdapter_ = std::make_unique<Adapter>(bench_, ar488_);
+  ptyAdapter_ = adapter();
   return path;
 }
 
@@ -93,6 +93,12 @@ int Endpoint::listenTcp(int port) {
     return 0;
   }
   return ntohs(address.sin_port);
+}
+
+std::unique_ptr<Adapter> Endpoint::adapter() {
+  auto made = std::make_unique<Adapter>(bench_, ar488_);
+  made->passedOn = onData;
+  return made;
 }
 
 void Endpoint::run() {
@@ -121,7 +127,7 @@ void Endpoint::serve() {
         client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         const int on = 1;
         if (client_ >= 0) ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        tcpAdapter_ = std::make_unique<Adapter>(bench_, ar488_);
+        tcpAdapter_ = adapter();
         continue;
       }
       char buffer[4096];

@@ -32,10 +32,14 @@ class Endpoint {
   // Ends run(): to a client the adapter is gone.
   void stop();
 
+  // Set before run(): told (on run()'s thread) every data line a client sends a device.
+  std::function<void(int address, const std::string& bytes)> onData;
+
   sim::SimulatedBus& bench() { return bench_; }
 
  private:
   void serve();
+  std::unique_ptr<Adapter> adapter();
 
   bus::SteadyClock clock_;
   sim::SimulatedBus bench_;

@@ -8,6 +8,7 @@
 
 
 #include "Endpoint.h"
+#include "NumberText.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ const char* const kUsage =
     "  --pty             on a pseudo-terminal; prints \"pty PATH\", the serial port to open\n"
     "  --tcp PORT        on 127.0.0.1:PORT (0 picks a free port); prints \"tcp PORT\"\n"
     "  --prologix-only   answer as a Prologix adapter: no ++ren, no ++findlstn\n"
+    "  --show            print every data line passed to a device: data ADDRESS \"BYTES\"\n"
     "\n"
     "Without --pty or --tcp: both, TCP on port 1234. Runs until interrupted.\n";
 
@@ -30,12 +32,14 @@ int refuse(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  bool pty = false, ar488 = true;
+  bool pty = false, ar488 = true, show = false;
   int port = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--pty") {
       pty = true;
+    } else if (arg == "--show") {
+      show = true;
     } else if (arg == "--prologix-only") {
       ar488 = false;
     } else if (arg == "--tcp" && i + 1 < argc) {
@@ -55,6 +59,10 @@ int main(int argc, char* argv[]) {
   if (!pty && port < 0) pty = true, port = 1234;
 
   prologixsim::Endpoint endpoint(ar488);
+  if (show)
+    endpoint.onData = [](int address, const std::string& bytes) {
+      std::cout << "data " << address << " \"" << bus::escapeBytes(bytes) << "\"" << std::endl;
+    };
   // Each line is flushed at once: whoever started the endpoint waits for it.
   if (pty) {
     const std::string path = endpoint.openPty();
