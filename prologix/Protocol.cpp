@@ -51,7 +51,7 @@ std::vector<std::string> setupLines(int readTimeoutMs) {
 int readTimeoutMs(int timeoutCode) {
   const double seconds = bus::timeoutSeconds(timeoutCode);
   if (seconds <= 0) return kLongestReadTimeoutMs;
-  const long ms = std::lround(std::ceil(seconds * 1000.0));
+  const long ms = std::lround(seconds * 1000.0);
   return static_cast<int>(std::clamp<long>(ms, kShortestReadTimeoutMs, kLongestReadTimeoutMs));
 }
 

@@ -9,9 +9,10 @@ namespace {
 
 // What the command line asked for, in one line: driver, then the paths and switches given.
 std::string asked(const app::Options& o) {
-  static const char* const drivers[] = {"automatic", "simulator", "library"};
+  static const char* const drivers[] = {"automatic", "simulator", "library", "prologix"};
   std::string t =
       drivers[static_cast<int>(o.driver)] + (o.driverPath.empty() ? "" : " " + o.driverPath);
+  if (o.baud != 115200) t += " baud=" + std::to_string(o.baud);
   if (!o.tracePath.empty()) t += " trace=" + o.tracePath;
   if (!o.scriptPath.empty()) t += " script=" + o.scriptPath;
   if (!o.logPath.empty()) t += " log=" + o.logPath;
@@ -42,6 +43,14 @@ TEST(Options, CommandLines) {
       {{"--driver", "x.so", "--virtual-time", "--script", "a"}, needsSimulate},
       {{"--simulate", "--virtual-time"},
        "error: --virtual-time needs --script: without one nothing makes the time pass"},
+      {{"--prologix", "/dev/ttyUSB0", "--baud", "9600"}, "prologix /dev/ttyUSB0 baud=9600"},
+      {{"--prologix=lab:1234", "--log", "a.csv"}, "prologix lab:1234 log=a.csv"},
+      {{"--prologix"}, "error: --prologix needs a serial device (/dev/ttyUSB0) or HOST[:PORT] of an adapter"},
+      {{"--prologix", "lab:0"}, "error: --prologix: the port must be a number from 1 to 65535, not 0"},
+      {{"--prologix", "lab", "--baud", "9600"}, "error: --baud is for a serial device, not for a network adapter"},
+      {{"--prologix", "/dev/ttyS0", "--baud", "12x"}, "error: --baud needs a rate from 50 to 4000000, not 12x"},
+      {{"--baud", "9600"}, "error: --baud needs --prologix with a serial device"},
+      {{"--simulate", "--prologix", "lab"}, "error: --prologix cannot go with --simulate or --driver: one driver at a time"},
       {{"--scrip", "a"}, "error: unknown option --scrip"},
       {{"-x"}, "error: unknown option -x"},
       {{"--simulate", "extra"}, "error: unknown option extra"},

@@ -1,0 +1,174 @@
+// The driver against the simulated adapter, over a pseudo-terminal and over loopback TCP, as
+// an AR488 and as a plain Prologix adapter; the simulator driven directly is the oracle.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+#include "Endpoint.h"
+#include "PrologixDriver.h"
+
+namespace {
+
+struct Transport {
+  bool tcp;
+  bool ar488;
+};
+
+std::string outcome(const bus::Status& s) {
+  return "ERR iberr=" + std::to_string(s.iberr) + ((s.ibsta & bus::TIMO) ? " TIMO" : "");
+}
+
+// A line sent and its reply read as the console does it; "" for a line that wants none.
+std::string query(bus::Driver& d, int pad, const std::string& line, bool reply = true) {
+  d.Send(0, static_cast<bus::Addr4882>(pad), line.data(), static_cast<long>(line.size()),
+         bus::EotMode::NLend);
+  if (d.status().ibsta & bus::ERR) return outcome(d.status());
+  if (!reply) return "";
+  std::string bytes(256, '\0');
+  d.Receive(0, static_cast<bus::Addr4882>(pad), bytes.data(), 256, bus::STOPend);
+  if (d.status().ibsta & bus::ERR) return outcome(d.status());
+  return bytes.substr(0, static_cast<size_t>(d.status().ibcntl));
+}
+
+class OverAdapter : public testing::TestWithParam<Transport> {
+ protected:
+  // The bench is arranged first; then the endpoint serves on its own thread.
+  void start(prologixsim::Endpoint& served) {
+    served.onData = [this](int address, const std::string& bytes) {
+      std::lock_guard lock(mutex);
+      heard.push_back(std::to_string(address) + ":" + bytes);
+    };
+    std::unique_ptr<prologix::Link> link;
+    if (GetParam().tcp) {
+      port = served.listenTcp(port);
+      ASSERT_NE(port, 0) << served.problem();
+      link = prologix::tcpLink("127.0.0.1", port);
+    } else {
+      const std::string path = served.openPty();
+      ASSERT_FALSE(path.empty()) << served.problem();
+      link = prologix::serialLink(path);
+    }
+    servers.emplace_back([&served] { served.run(); });
+    if (driver) return;
+    driver = std::make_unique<prologix::PrologixDriver>(std::move(link));
+    driver->onProblem = [this](const std::string& problem) { problems.push_back(problem); };
+    driver->onNote = [this](const std::string& note) { notes.push_back(note); };
+    ASSERT_TRUE(driver->connect()) << driver->problem();
+  }
+  void TearDown() override {
+    endpoint.stop();
+    for (std::thread& server : servers) server.join();
+  }
+  int status() const { return driver->status().ibsta; }
+
+  prologixsim::Endpoint endpoint{GetParam().ar488};
+  std::vector<std::thread> servers;
+  int port = 0;
+  std::unique_ptr<prologix::PrologixDriver> driver;
+  std::vector<std::string> problems, notes, heard;
+  std::mutex mutex;
+  bus::VirtualClock clock;
+  sim::SimulatedBus direct{clock};
+};
+
+constexpr int kDone = bus::CMPL | bus::CIC;
+
+TEST_P(OverAdapter, ConsoleSession) {
+  start(endpoint);
+  EXPECT_NE(driver->describe().find(GetParam().ar488 ? "AR488 commands" : "Prologix commands"),
+            std::string::npos)
+      << driver->describe();
+  for (auto call : {+[](bus::Driver& d) { d.SendIFC(0); }, +[](bus::Driver& d) { d.ibsre(0, 1); },
+                    +[](bus::Driver& d) { d.ibtmo(0, 11); }}) {
+    call(*driver);
+    EXPECT_EQ(status(), kDone);
+    call(direct);
+  }
+  // Discovery, a register written and read back, the status registers: as the simulator says.
+  const std::pair<const char*, bool> lines[] = {
+      {"*IDN?", true},      {"*ESE 255;*SRE 32", false}, {"R  0, 1", true},
+      {"W  300, 90", false}, {"R  300, 1", true},         {"*ESR?", true}};
+  for (const auto& [line, reply] : lines) {
+    EXPECT_EQ(query(*driver, 4, line, reply), query(direct, 4, line, reply)) << line;
+    if (reply) EXPECT_EQ(status(), bus::END | kDone) << line;
+  }
+  std::int16_t polled = -1, expected = -2;
+  driver->ReadStatusByte(0, 4, &polled);
+  EXPECT_EQ(status(), kDone);
+  direct.ReadStatusByte(0, 4, &expected);
+  EXPECT_EQ(polled, expected);
+
+  std::vector<bus::Addr4882> pads, found(31, -1);
+  for (bus::Addr4882 pad = 1; pad <= 30; ++pad) pads.push_back(pad);
+  pads.push_back(bus::NOADDR);
+  driver->FindLstn(0, pads.data(), found.data(), 31);
+  EXPECT_EQ(status(), kDone);
+  ASSERT_EQ(driver->status().ibcntl, 2);
+  EXPECT_EQ(found[0], 4);
+  EXPECT_EQ(found[1], 7);
+  EXPECT_EQ(notes.back(), GetParam().ar488 ? "listener search by ++findlstn"
+                                           : "listener search by serial poll of 30 addresses");
+}
+
+TEST_P(OverAdapter, NoAnswerInTimeIsATimeout) {
+  start(endpoint);
+  driver->ibtmo(0, 9);  // 100 ms
+  std::string bytes(10, '\0');
+  driver->Receive(0, 9, bytes.data(), 10, bus::STOPend);
+  EXPECT_EQ(status(), bus::ERR | bus::TIMO | kDone);
+  EXPECT_EQ(driver->status().iberr, bus::EABO);
+  std::int16_t polled = 0;
+  driver->ReadStatusByte(0, 9, &polled);
+  EXPECT_EQ(outcome(driver->status()), "ERR iberr=6 TIMO");
+  // Nothing of the abandoned reads answers the next query.
+  EXPECT_EQ(query(*driver, 4, "R  0, 1"), "5270\r\n");
+}
+
+TEST_P(OverAdapter, DataPassesEscapedBothWays) {
+  const std::string reply("+\x1b\r\0\xff++ver\r\n", 12);
+  endpoint.bench().setNextReply(reply);
+  start(endpoint);
+  EXPECT_EQ(query(*driver, 4, "a+\x1b\rb++ver"), reply);
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0], "4:a+\x1b\rb++ver\n");
+}
+
+TEST_P(OverAdapter, AdapterVanishingMidSession) {
+  start(endpoint);
+  ASSERT_EQ(query(*driver, 4, "R  0, 1"), "5270\r\n");
+  endpoint.stop();
+  servers.front().join();
+  servers.clear();
+  EXPECT_EQ(query(*driver, 4, "R  0, 1"), "ERR iberr=0");
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(driver->problem(), problems[0]);
+  EXPECT_EQ(driver->describe(), problems[0]);
+  EXPECT_EQ(query(*driver, 4, "*IDN?"), "ERR iberr=0");
+  EXPECT_EQ(problems.size(), 1u);  // said once, not at every call
+  if (!GetParam().tcp) return;     // a new pseudo-terminal has a new path
+
+  driver->SendIFC(0);  // nobody listens on the port: refused
+  EXPECT_EQ(outcome(driver->status()), "ERR iberr=0");
+  EXPECT_NE(driver->problem().find("refused"), std::string::npos) << driver->problem();
+  prologixsim::Endpoint again{GetParam().ar488};
+  start(again);
+  driver->SendIFC(0);  // reconnects
+  EXPECT_EQ(status(), kDone);
+  EXPECT_EQ(driver->problem(), "");
+  EXPECT_EQ(query(*driver, 4, "R  0, 1"), "5270\r\n");
+  again.stop();
+  servers.back().join();
+  servers.pop_back();
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, OverAdapter,
+                         testing::Values(Transport{true, true}, Transport{false, true},
+                                         Transport{true, false}, Transport{false, false}),
+                         [](const auto& info) {
+                           return std::string(info.param.tcp ? "Tcp" : "Pty") +
+                                  (info.param.ar488 ? "Ar488" : "Prologix");
+                         });
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "Protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "Link.h"
+
+namespace {
+
+using prologix::Session;
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : " | ") + line;
+  return text;
+}
+
+TEST(Protocol, EscapesTheBytesTheAdapterWouldActOn) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"R  100, 1", "R  100, 1"},
+      {"++ver", "\x1b+\x1b+ver"},
+      {"a\rb\nc", "a\x1b\rb\x1b\nc"},
+      {std::string("\x1b\0\xff", 3), std::string("\x1b\x1b\0\xff", 4)},
+      {"", ""},
+  };
+  for (const auto& [data, escaped] : cases) EXPECT_EQ(prologix::escapeData(data), escaped);
+}
+
+TEST(Protocol, LinesOfEachCall) {
+  Session s;
+  s.readTimeoutMs = 1000;
+  using bus::EotMode;
+  const std::pair<std::function<std::vector<std::string>()>, std::string> steps[] = {
+      {[&] { return s.send(4, "*IDN?", EotMode::NLend); }, "++addr 4 | *IDN?\x1b\n"},
+      {[&] { return s.receive(4); }, "++read eoi"},
+      {[&] { return s.send(4, "W  300, 90", EotMode::DABend); }, "W  300, 90"},
+      {[&] { return s.send(4, "+1", EotMode::NULLend); }, "\x1b+1"},
+      {[&] { return s.clear(7); }, "++addr 7 | ++clr"},
+      {[&] { return s.receive(4); }, "++addr 4 | ++read eoi"},
+      {[&] { return s.serialPoll(9); }, "++spoll 9"},
+      {[&] { return s.readTimeout(1000); }, ""},
+      {[&] { return s.readTimeout(100); }, "++read_tmo_ms 100"},
+      {[&] { return s.remoteEnable(true); }, ""},
+      {[&] { return s.remoteEnable(false); }, "++loc"},
+      {[&] { return (s.flavour = prologix::Flavour::Ar488, s.remoteEnable(true)); }, "++ren 1"},
+      {[&] { return s.remoteEnable(false); }, "++ren 0"},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i)
+    EXPECT_EQ(joined(steps[i].first()), steps[i].second) << "step " << i;
+  EXPECT_EQ(s.address, 4);  // the adapter's address follows the last transaction
+  EXPECT_EQ(joined(prologix::setupLines(1000)),
+            "++mode 1 | ++auto 0 | ++eoi 1 | ++eos 3 | ++read_tmo_ms 1000 | ++ver");
+}
+
+TEST(Protocol, ReadTimeoutFollowsTheTimeoutCode) {
+  // No time-out, 10 us, 1 ms, 30 ms, 1 s, 3 s, 10 s, unknown.
+  const std::pair<int, int> cases[] = {{0, 3000},  {1, 1},     {5, 1},     {8, 30},
+                                       {11, 1000}, {12, 3000}, {13, 3000}, {18, 3000}};
+  for (const auto& [code, ms] : cases) EXPECT_EQ(prologix::readTimeoutMs(code), ms) << code;
+}
+
+TEST(Protocol, Answers) {
+  EXPECT_EQ(prologix::parseStatusByte("65\r\n"), 65);
+  EXPECT_EQ(prologix::parseStatusByte(" 0"), 0);
+  for (const char* bad : {"", "256", "-1", "6 5", "x", "1000"})
+    EXPECT_FALSE(prologix::parseStatusByte(bad)) << bad;
+
+  using List = std::vector<int>;
+  EXPECT_EQ(prologix::parseListeners("4 7\r\n"), List({4, 7}));
+  EXPECT_EQ(prologix::parseListeners("1,30"), List({1, 30}));
+  EXPECT_EQ(prologix::parseListeners("\r\n"), List());
+  for (const char* bad : {"31", "4 x", "Unrecognized command"})
+    EXPECT_FALSE(prologix::parseListeners(bad)) << bad;
+
+  using prologix::Flavour;
+  EXPECT_EQ(prologix::flavourOf("AR488 GPIB controller, ver. 0.53"), Flavour::Ar488);
+  EXPECT_EQ(prologix::flavourOf("Prologix GPIB-USB Controller version 6.107"), Flavour::Prologix);
+}
+
+TEST(Protocol, StatusWords) {
+  const bus::Status late = prologix::timedOut(3);
+  EXPECT_EQ(late.ibsta, bus::ERR | bus::TIMO | bus::CMPL | bus::CIC);
+  EXPECT_EQ(late.iberr, bus::EABO);
+  EXPECT_EQ(late.ibcntl, 3);
+  EXPECT_EQ(prologix::unusable().ibsta, bus::ERR);
+  EXPECT_EQ(prologix::unusable().iberr, bus::EDVR);
+  EXPECT_EQ(prologix::succeeded(2, bus::END).ibsta, bus::END | bus::CMPL | bus::CIC);
+}
+
+TEST(Protocol, Targets) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/dev/ttyUSB0", "serial /dev/ttyUSB0"},
+      {"lab-gpib", "tcp lab-gpib 1234"},
+      {"10.0.0.5:4000", "tcp 10.0.0.5 4000"},
+      {"[::1]:99", "tcp ::1 99"},
+      {"::1", "tcp ::1 1234"},
+      {"host:", "--prologix: no port after the colon in host:"},
+      {":80", "--prologix: no host in :80"},
+      {"h:70000", "--prologix: the port must be a number from 1 to 65535, not 70000"},
+      {"[::1", "--prologix: an IPv6 address is written [ADDRESS]:PORT"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const prologix::Target t = prologix::parseTarget(text);
+    const std::string seen =
+        !t.problem.empty() ? t.problem
+        : t.serial         ? "serial " + t.device
+                           : "tcp " + t.device + " " + std::to_string(t.port);
+    EXPECT_EQ(seen, expected) << text;
+  }
+}
+
+}  // namespace
