@@ -94,8 +94,8 @@ std::string Adapter::command(const std::string& line) {
   for (const Setting& s : settings) {
     if (name != s.name) continue;
     if (argument.empty()) return answer(*s.value);
-    if (!number(argument.substr(0, argument.find(' ')), s.low, s.high, *s.value) && ar488_)
-      return "Invalid parameter\r\n";
+    // A value out of range leaves the setting as it was.
+    number(argument.substr(0, argument.find(' ')), s.low, s.high, *s.value);
     return {};
   }
   if (name == "ver") return version() + "\r\n";
