@@ -34,7 +34,7 @@ bool PrologixDriver::connect() {
   session_ = Session{};
   session_.readTimeoutMs = readTimeoutMs(timeoutCode_);
   if (!link_->open(until)) {
-    lose();
+    lose("unreachable: ");
     return false;
   }
   link_->discardInput();  // a greeting some adapters print when the port opens
@@ -44,7 +44,7 @@ bool PrologixDriver::connect() {
       link_->close();
       problem_ = link_->describe() + ": no Prologix-protocol adapter answers (++ver)";
       if (onProblem) onProblem(problem_);
-      note("lost: " + problem_);
+      note("unreachable: " + problem_);
     }
     status_ = unusable();
     return false;
@@ -67,14 +67,14 @@ void PrologixDriver::note(const std::string& text) const {
   if (onNote) onNote(text);
 }
 
-void PrologixDriver::lose() {
+void PrologixDriver::lose(const char* how) {
   problem_ = link_->problem();
   link_->close();
   pending_.clear();
   replyOpen_ = false;
   status_ = unusable();
   if (onProblem) onProblem(problem_);
-  note("lost: " + problem_);
+  note(how + problem_);
 }
 
 bool PrologixDriver::ready(int board, bool reconnect) {

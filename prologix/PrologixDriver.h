@@ -66,7 +66,8 @@ class PrologixDriver final : public bus::Driver {
   Line readUntilLineFeed(Deadline until, size_t limit = SIZE_MAX);
   // Takes the first line out of pending_ (without CR LF).
   std::string takeLine();
-  void lose();
+  // The link failed: every call fails with EDVR until a reconnect; said once.
+  void lose(const char* how = "lost: ");
   void listenersByPolling(const bus::Addr4882* padList, std::vector<int>& found, Deadline until);
   void note(const std::string& text) const;
 
