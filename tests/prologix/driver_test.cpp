@@ -129,10 +129,22 @@ TEST_P(OverAdapter, DataPassesEscapedBothWays) {
   const std::string reply("+\x1b\r\0\xff++ver\r\n", 12);
   endpoint.bench().setNextReply(reply);
   start(endpoint);
-  EXPECT_EQ(query(*driver, 4, "a+\x1b\rb++ver"), reply);
+  EXPECT_EQ(query(*driver, 4, "++a+\x1b\rb"), reply);  // not a command: escaped
   std::lock_guard lock(mutex);
   ASSERT_EQ(heard.size(), 1u);
-  EXPECT_EQ(heard[0], "4:a+\x1b\rb++ver\n");
+  EXPECT_EQ(heard[0], "4:++a+\x1b\rb\n");
+}
+
+TEST_P(OverAdapter, ReplyLongerThanTheBufferComesInParts) {
+  start(endpoint);
+  const std::string whole = query(direct, 4, "*IDN?");
+  query(*driver, 4, "*IDN?", false);
+  std::string part(10, '\0'), rest(256, '\0');
+  driver->Receive(0, 4, part.data(), 10, bus::STOPend);
+  EXPECT_EQ(status(), kDone);  // no END: there is more
+  driver->Receive(0, 4, rest.data(), 256, bus::STOPend);
+  EXPECT_EQ(status(), bus::END | kDone);
+  EXPECT_EQ(part + rest.substr(0, static_cast<size_t>(driver->status().ibcntl)), whole);
 }
 
 TEST_P(OverAdapter, AdapterVanishingMidSession) {
