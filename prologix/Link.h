@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -7,6 +8,13 @@
 namespace prologix {
 
 using Deadline = std::chrono::steady_clock::time_point;
+
+// What is left until the deadline, in whole milliseconds, 0 when it has passed.
+inline int millisecondsUntil(Deadline deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
+}
 
 // A byte stream to an adapter: a serial port or a TCP connection. Every wait ends at the
 // deadline it is given; nothing here blocks beyond it. A link that fails (cannot be opened,
@@ -32,6 +40,12 @@ class Link {
   const std::string& problem() const { return problem_; }
 
  protected:
+  // Notes why the link failed and closes it; false, for the caller to hand on.
+  bool fail(const std::string& why) {
+    problem_ = describe() + ": " + why;
+    close();
+    return false;
+  }
   std::string problem_;
 };
 

@@ -139,6 +139,22 @@ std::string PrologixDriver::takeLine() {
   return line;
 }
 
+void PrologixDriver::dropStaleReply() {
+  link_->discardInput();
+  pending_.clear();
+  replyOpen_ = false;
+}
+
+PrologixDriver::Line PrologixDriver::ask(const std::vector<std::string>& lines, Deadline until,
+                                         std::string& answer) {
+  dropStaleReply();
+  if (!write(lines, until)) return Line::Lost;
+  const Line line = readUntilLineFeed(until);
+  if (line == Line::Arrived) answer = takeLine();
+  pending_.clear();  // anything after the answer line is not part of it
+  return line;
+}
+
 void PrologixDriver::ibonl(int ud, int value) {
   if (!ready(ud, value != 0)) return;
   online_ = value != 0;
@@ -178,10 +194,7 @@ void PrologixDriver::Send(int board, bus::Addr4882 address, const char* data, lo
     status_ = failed(bus::EARG);
     return;
   }
-  // Whatever is left of an earlier reply is stale once the device is told something new.
-  link_->discardInput();
-  pending_.clear();
-  replyOpen_ = false;
+  dropStaleReply();
   const std::string_view bytes(data, static_cast<size_t>(count));
   if (write(session_.send(address, bytes, mode), deadline()))
     status_ = succeeded(count + (mode == bus::EotMode::NLend ? 1 : 0));
@@ -196,8 +209,7 @@ void PrologixDriver::Receive(int board, bus::Addr4882 address, char* buffer, lon
   }
   const Deadline until = deadline();
   if (!replyOpen_ || replyAddress_ != address) {
-    link_->discardInput();
-    pending_.clear();
+    dropStaleReply();
     if (!write(session_.receive(address), until)) return;
   }
   replyAddress_ = address;
@@ -224,15 +236,10 @@ void PrologixDriver::ReadStatusByte(int board, bus::Addr4882 address, std::int16
     status_ = failed(bus::EARG);
     return;
   }
-  const Deadline until = deadline();
-  link_->discardInput();
-  pending_.clear();
-  replyOpen_ = false;
-  if (!write(session_.serialPoll(address), until)) return;
-  const Line line = readUntilLineFeed(until);
+  std::string answer;
+  const Line line = ask(session_.serialPoll(address), deadline(), answer);
   if (line == Line::Lost) return;
-  const std::optional<int> byte = line == Line::Arrived ? parseStatusByte(takeLine()) : std::nullopt;
-  pending_.clear();
+  const std::optional<int> byte = line == Line::Arrived ? parseStatusByte(answer) : std::nullopt;
   if (!byte) {
     status_ = timedOut();
     return;
@@ -260,14 +267,11 @@ void PrologixDriver::listenersByPolling(const bus::Addr4882* padList, std::vecto
       found.push_back(pad);  // the board listens to itself
       continue;
     }
-    link_->discardInput();
-    pending_.clear();
-    if (!write(session_.serialPoll(pad), until)) return;
-    const Line line = readUntilLineFeed(std::min(until, Clock::now() + share));
+    std::string answer;
+    const Line line = ask(session_.serialPoll(pad), std::min(until, Clock::now() + share), answer);
     if (line == Line::Lost) return;
-    if (line == Line::Arrived && parseStatusByte(takeLine())) found.push_back(pad);
+    if (line == Line::Arrived && parseStatusByte(answer)) found.push_back(pad);
   }
-  pending_.clear();
   write(session_.readTimeout(keptMs), until);
 }
 
@@ -284,17 +288,13 @@ void PrologixDriver::FindLstn(int board, const bus::Addr4882* padList, bus::Addr
       return;
     }
   const Deadline until = deadline();
-  link_->discardInput();
-  pending_.clear();
-  replyOpen_ = false;
   std::vector<int> found;
   if (session_.flavour == Flavour::Ar488) {
     note("listener search by ++findlstn");
-    if (!write({"++findlstn"}, until)) return;
-    const Line line = readUntilLineFeed(until);
+    std::string answer;
+    const Line line = ask({"++findlstn"}, until, answer);
     if (line == Line::Lost) return;
-    const auto listed = line == Line::Arrived ? parseListeners(takeLine()) : std::nullopt;
-    pending_.clear();
+    const auto listed = line == Line::Arrived ? parseListeners(answer) : std::nullopt;
     if (!listed) {
       status_ = timedOut();
       return;

@@ -66,6 +66,10 @@ class PrologixDriver final : public bus::Driver {
   Line readUntilLineFeed(Deadline until, size_t limit = SIZE_MAX);
   // Takes the first line out of pending_ (without CR LF).
   std::string takeLine();
+  // Whatever is left of an earlier reply is stale once the adapter is told something new.
+  void dropStaleReply();
+  // Sends `lines` and takes the adapter's one-line answer to them (without CR LF).
+  Line ask(const std::vector<std::string>& lines, Deadline until, std::string& answer);
   // The link failed: every call fails with EDVR until a reconnect; said once.
   void lose(const char* how = "lost: ");
   void listenersByPolling(const bus::Addr4882* padList, std::vector<int>& found, Deadline until);

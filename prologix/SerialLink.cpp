@@ -10,12 +10,6 @@ namespace prologix {
 
 namespace {
 
-int millisecondsUntil(Deadline deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
-}
-
 class SerialLink final : public Link {
  public:
   SerialLink(std::string device, int baud) : device_(std::move(device)), baud_(baud) {}
@@ -84,12 +78,6 @@ class SerialLink final : public Link {
   }
 
   std::string reason() const { return port_->errorString().toStdString(); }
-
-  bool fail(std::string why) {
-    problem_ = describe() + ": " + std::move(why);
-    close();
-    return false;
-  }
 
   std::string device_;
   int baud_;

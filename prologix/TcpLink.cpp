@@ -17,12 +17,6 @@ namespace prologix {
 
 namespace {
 
-int millisecondsUntil(Deadline deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1 << 30));
-}
-
 // Waits for `events` on fd until the deadline; the events that came, 0 for none.
 short waitFor(int fd, short events, Deadline deadline) {
   pollfd entry{fd, events, 0};
@@ -125,12 +119,6 @@ class TcpLink final : public Link {
   }
 
  private:
-  bool fail(std::string reason) {
-    problem_ = describe() + ": " + std::move(reason);
-    close();
-    return false;
-  }
-
   std::string host_;
   int port_;
   int fd_ = -1;
