@@ -4,8 +4,6 @@
 
 #include <functional>
 
-#include "Link.h"
-
 namespace {
 
 using prologix::Session;
@@ -16,17 +14,6 @@ std::string joined(const std::vector<std::string>& lines) {
   return text;
 }
 
-TEST(Protocol, EscapesTheBytesTheAdapterWouldActOn) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"R  100, 1", "R  100, 1"},
-      {"++ver", "\x1b+\x1b+ver"},
-      {"a\rb\nc", "a\x1b\rb\x1b\nc"},
-      {std::string("\x1b\0\xff", 3), std::string("\x1b\x1b\0\xff", 4)},
-      {"", ""},
-  };
-  for (const auto& [data, escaped] : cases) EXPECT_EQ(prologix::escapeData(data), escaped);
-}
-
 TEST(Protocol, LinesOfEachCall) {
   Session s;
   s.readTimeoutMs = 1000;
@@ -35,7 +22,10 @@ TEST(Protocol, LinesOfEachCall) {
       {[&] { return s.send(4, "*IDN?", EotMode::NLend); }, "++addr 4 | *IDN?\x1b\n"},
       {[&] { return s.receive(4); }, "++read eoi"},
       {[&] { return s.send(4, "W  300, 90", EotMode::DABend); }, "W  300, 90"},
-      {[&] { return s.send(4, "+1", EotMode::NULLend); }, "\x1b+1"},
+      // CR, LF, ESC and + are data only when escaped; other bytes pass as they are.
+      {[&] { return s.send(4, "++ver", EotMode::DABend); }, "\x1b+\x1b+ver"},
+      {[&] { return s.send(4, std::string("\r\x1b\0\xff", 4), EotMode::DABend); },
+       std::string("\x1b\r\x1b\x1b\0\xff", 6)},
       {[&] { return s.clear(7); }, "++addr 7 | ++clr"},
       {[&] { return s.receive(4); }, "++addr 4 | ++read eoi"},
       {[&] { return s.serialPoll(9); }, "++spoll 9"},
@@ -76,38 +66,6 @@ TEST(Protocol, Answers) {
   using prologix::Flavour;
   EXPECT_EQ(prologix::flavourOf("AR488 GPIB controller, ver. 0.53"), Flavour::Ar488);
   EXPECT_EQ(prologix::flavourOf("Prologix GPIB-USB Controller version 6.107"), Flavour::Prologix);
-}
-
-TEST(Protocol, StatusWords) {
-  const bus::Status late = prologix::timedOut(3);
-  EXPECT_EQ(late.ibsta, bus::ERR | bus::TIMO | bus::CMPL | bus::CIC);
-  EXPECT_EQ(late.iberr, bus::EABO);
-  EXPECT_EQ(late.ibcntl, 3);
-  EXPECT_EQ(prologix::unusable().ibsta, bus::ERR);
-  EXPECT_EQ(prologix::unusable().iberr, bus::EDVR);
-  EXPECT_EQ(prologix::succeeded(2, bus::END).ibsta, bus::END | bus::CMPL | bus::CIC);
-}
-
-TEST(Protocol, Targets) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"/dev/ttyUSB0", "serial /dev/ttyUSB0"},
-      {"lab-gpib", "tcp lab-gpib 1234"},
-      {"10.0.0.5:4000", "tcp 10.0.0.5 4000"},
-      {"[::1]:99", "tcp ::1 99"},
-      {"::1", "tcp ::1 1234"},
-      {"host:", "--prologix: no port after the colon in host:"},
-      {":80", "--prologix: no host in :80"},
-      {"h:70000", "--prologix: the port must be a number from 1 to 65535, not 70000"},
-      {"[::1", "--prologix: an IPv6 address is written [ADDRESS]:PORT"},
-  };
-  for (const auto& [text, expected] : cases) {
-    const prologix::Target t = prologix::parseTarget(text);
-    const std::string seen =
-        !t.problem.empty() ? t.problem
-        : t.serial         ? "serial " + t.device
-                           : "tcp " + t.device + " " + std::to_string(t.port);
-    EXPECT_EQ(seen, expected) << text;
-  }
 }
 
 }  // namespace

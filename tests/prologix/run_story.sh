@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Usage: run_story.sh SIMULATED_ADAPTER CONSOLE SCRIPT tcp|pty
-# Starts the simulated adapter, waits for it to say where it serves, runs the console's
-# script through --prologix there, and ends the adapter. The script's status is the test's.
+# Runs the console's script through --prologix on the simulated adapter once it says where.
 set -u
 adapter=$1 console=$2 script=$3 transport=$4
 if [ "$transport" = tcp ]; then
@@ -11,7 +10,6 @@ else
 fi
 pid=$ENDPOINT_PID
 trap 'kill "$pid" 2>/dev/null' EXIT
-# The adapter prints "tcp PORT" or "pty PATH" once it can be reached.
 if ! read -r -t 30 kind where <&"${ENDPOINT[0]}"; then
   echo "run_story: the simulated adapter did not start" >&2
   exit 1
