@@ -192,9 +192,8 @@ int main(int argc, char* argv[]) {
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   if (adapter) {
     adapter->connect();
-    driverLine = QString::fromStdString(
-        bus::printableText((adapter->problem().empty() ? "Driver: " : "") + adapter->describe(),
-                           kQuotedProblem));
+    driverLine = QString::fromStdString(bus::printableText(
+        (adapter->problem().empty() ? "Driver: " : "") + adapter->describe(), kQuotedProblem));
   }
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);

@@ -16,8 +16,8 @@ constexpr double kLongestConnectSeconds = 2.0;
 constexpr double kNoTimeoutSeconds = 1000.0;
 
 Deadline after(double seconds) {
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                            std::chrono::duration<double>(seconds));
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 }  // namespace
@@ -26,8 +26,8 @@ PrologixDriver::PrologixDriver(std::unique_ptr<Link> link) : link_(std::move(lin
 
 bool PrologixDriver::connect() {
   const double timeout = bus::timeoutSeconds(timeoutCode_);
-  const Deadline until = after(std::min(timeout > 0 ? timeout : kLongestConnectSeconds,
-                                        kLongestConnectSeconds));
+  const Deadline until =
+      after(std::min(timeout > 0 ? timeout : kLongestConnectSeconds, kLongestConnectSeconds));
   pending_.clear();
   replyOpen_ = false;
   version_.clear();

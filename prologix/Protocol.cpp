@@ -85,9 +85,7 @@ std::vector<std::string> Session::clear(int pad) {
   return lines;
 }
 
-std::vector<std::string> Session::serialPoll(int pad) const {
-  return {withNumber("++spoll", pad)};
-}
+std::vector<std::string> Session::serialPoll(int pad) const { return {withNumber("++spoll", pad)}; }
 
 std::vector<std::string> Session::remoteEnable(bool on) const {
   if (flavour == Flavour::Ar488) return {withNumber("++ren", on ? 1 : 0)};

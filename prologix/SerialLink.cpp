@@ -1,7 +1,6 @@
 // The adapter on a serial port (Prologix GPIB-USB and AR488 show up as /dev/ttyUSB* or
 // /dev/ttyACM*), 8N1 without flow control, through Qt's blocking waits: no event loop needed.
 #include <QSerialPort>
-
 #include <algorithm>
 
 #include "Link.h"

@@ -126,8 +126,7 @@ void Adapter::useReadTimeout() {
 std::string Adapter::read(const std::string& argument) {
   useReadTimeout();
   int stopByte = -1;
-  if (argument != "eoi" && !argument.empty() && !number(argument, 0, 255, stopByte))
-    return {};
+  if (argument != "eoi" && !argument.empty() && !number(argument, 0, 255, stopByte)) return {};
   std::string buffer(static_cast<size_t>(kReadChunk), '\0');
   bench_.Receive(0, static_cast<bus::Addr4882>(address_), buffer.data(), kReadChunk,
                  stopByte >= 0 ? stopByte : bus::STOPend);

@@ -22,11 +22,13 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-// All of `bytes` to fd; false when the other end is gone.
-bool writeAll(int fd, const std::string& bytes) {
+// All of `bytes` to fd; false when the other end is gone. A client that left while its answer
+// was on the way must not end the endpoint: no SIGPIPE from a socket.
+bool writeAll(int fd, const std::string& bytes, bool socket) {
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = socket ? ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                             : ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
     } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
@@ -113,8 +115,10 @@ void Endpoint::serve() {
   for (;;) {
     std::vector<pollfd> entries{{wake_[0], POLLIN, 0}};
     if (ptyMaster_ >= 0) entries.push_back({ptyMaster_, POLLIN, 0});
-    if (client_ >= 0) entries.push_back({client_, POLLIN, 0});
-    else if (listener_ >= 0) entries.push_back({listener_, POLLIN, 0});
+    if (client_ >= 0)
+      entries.push_back({client_, POLLIN, 0});
+    else if (listener_ >= 0)
+      entries.push_back({listener_, POLLIN, 0});
     if (::poll(entries.data(), entries.size(), -1) < 0) {
       if (errno == EINTR) continue;
       return;
@@ -138,7 +142,8 @@ void Endpoint::serve() {
       }
       Adapter& adapter = fd == client_ ? *tcpAdapter_ : *ptyAdapter_;
       const std::string answer = adapter.feed(std::string_view(buffer, static_cast<size_t>(n)));
-      if (!answer.empty() && !writeAll(fd, answer) && fd == client_) closeFd(client_);
+      if (!answer.empty() && !writeAll(fd, answer, fd == client_) && fd == client_)
+        closeFd(client_);
     }
   }
 }

@@ -200,8 +200,10 @@ TEST(Trace, SimulatorChangesAsSteps) {
   clock.sleepFor(1.5);
   trace.sim("sim identity \"A\\x01\"");
   trace.sim("absent");
+  trace.adapter("lost: serial /dev/tty\x1b");  // an adapter driver's note, printable
   EXPECT_EQ(out.str().substr(out.str().find('\n') + 1),
-            "1500 sim identity \"A\\x01\"\n1500 sim absent\n");
+            "1500 sim identity \"A\\x01\"\n1500 sim absent\n"
+            "1500 adapter lost: serial /dev/tty\\x1B\n");
 }
 
 }  // namespace

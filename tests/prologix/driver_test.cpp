@@ -87,9 +87,9 @@ TEST_P(OverAdapter, ConsoleSession) {
     call(direct);
   }
   // Discovery, a register written and read back, the status registers: as the simulator says.
-  const std::pair<const char*, bool> lines[] = {
-      {"*IDN?", true},      {"*ESE 255;*SRE 32", false}, {"R  0, 1", true},
-      {"W  300, 90", false}, {"R  300, 1", true},         {"*ESR?", true}};
+  const std::pair<const char*, bool> lines[] = {{"*IDN?", true},     {"*ESE 255;*SRE 32", false},
+                                                {"R  0, 1", true},   {"W  300, 90", false},
+                                                {"R  300, 1", true}, {"*ESR?", true}};
   for (const auto& [line, reply] : lines) {
     EXPECT_EQ(query(*driver, 4, line, reply), query(direct, 4, line, reply)) << line;
     EXPECT_EQ(status(), (reply ? bus::END : 0) | kDone) << line;
