@@ -150,6 +150,16 @@ std::optional<std::vector<int>> Bench::padsOf(const Addr* list) {
   return pads;
 }
 
+std::optional<std::vector<int>> Bench::listed(int board, const Addr* list, bool outputGiven) {
+  if (!boardNumber(board)) return std::nullopt;
+  std::optional<std::vector<int>> pads = padsOf(list);
+  if (pads && !outputGiven) {
+    fail(bus::EARG);
+    return std::nullopt;
+  }
+  return pads;
+}
+
 // ---- descriptors -----------------------------------------------------------------------------
 
 int Bench::ibdev(int board, int pad, int sad, int timeout, int eot, int eos) {
@@ -756,8 +766,7 @@ void Bench::readStatusByte(int board, Addr address, short* result) {
 }
 
 void Bench::sendList(int board, const Addr* list, const char* data, long count, int mode) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (pads->empty()) {
     fail(bus::EARG);
@@ -779,8 +788,7 @@ void Bench::sendDataBytes(int board, const char* data, long count, int mode) {
 }
 
 void Bench::sendSetup(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (pads->empty()) {
     fail(bus::EARG);
@@ -810,8 +818,7 @@ void Bench::rcvRespMsg(int board, char* buffer, long count, int termination) {
 }
 
 void Bench::devClearList(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (pads->empty()) {
     devClear(board, kNoAddr);
@@ -824,13 +831,12 @@ void Bench::devClearList(int board, const Addr* list) {
 }
 
 void Bench::enableRemote(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
+  const std::optional<std::vector<int>> pads = listed(board, list);
+  if (!pads) return;
   if (!systemController_) {
     fail(bus::ESAC);
     return;
   }
-  const std::optional<std::vector<int>> pads = padsOf(list);
-  if (!pads) return;
   bus_.ibsre(0, 1);
   for (int pad : *pads) {
     if (!bus_.listens(pad)) {
@@ -844,8 +850,7 @@ void Bench::enableRemote(int board, const Addr* list) {
 void Bench::setRwls(int board, const Addr* list) { enableRemote(board, list); }
 
 void Bench::enableLocal(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (pads->empty()) {
     // No addresses: REN itself goes false, every device back to local.
@@ -873,8 +878,7 @@ void Bench::trigger(int board, Addr address) {
 }
 
 void Bench::triggerList(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (pads->empty()) {
     ibcmd(0, "\x08", 1);  // GET to the listeners already addressed
@@ -887,13 +891,8 @@ void Bench::triggerList(int board, const Addr* list) {
 }
 
 void Bench::allSpoll(int board, const Addr* list, short* results) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list, results != nullptr);
   if (!pads) return;
-  if (!results) {
-    fail(bus::EARG);
-    return;
-  }
   for (std::size_t i = 0; i < pads->size(); ++i) {
     readStatusByte(board, static_cast<Addr>((*pads)[i]), &results[i]);
     if (status_.ibsta & ERR) {
@@ -906,13 +905,8 @@ void Bench::allSpoll(int board, const Addr* list, short* results) {
 }
 
 void Bench::findRqs(int board, const Addr* list, short* result) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list, result != nullptr);
   if (!pads) return;
-  if (!result) {
-    fail(bus::EARG);
-    return;
-  }
   for (std::size_t i = 0; i < pads->size(); ++i) {
     readStatusByte(board, static_cast<Addr>((*pads)[i]), result);
     if (status_.ibsta & ERR) return;
@@ -941,13 +935,8 @@ void Bench::waitSrq(int board, short* result) {
 }
 
 void Bench::testSys(int board, const Addr* list, short* results) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list, results != nullptr);
   if (!pads) return;
-  if (!results) {
-    fail(bus::EARG);
-    return;
-  }
   long failed = 0;
   for (std::size_t i = 0; i < pads->size(); ++i) {
     const auto pad = static_cast<bus::Addr4882>((*pads)[i]);
@@ -965,8 +954,7 @@ void Bench::testSys(int board, const Addr* list, short* results) {
 }
 
 void Bench::resetSys(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  const std::optional<std::vector<int>> pads = padsOf(list);
+  const std::optional<std::vector<int>> pads = listed(board, list);
   if (!pads) return;
   if (!systemController_) {
     fail(bus::ESAC);
@@ -1010,8 +998,7 @@ void Bench::pPollConfig(int board, Addr address, int line, int sense) {
 }
 
 void Bench::pPollUnconfig(int board, const Addr* list) {
-  if (!boardNumber(board)) return;
-  if (padsOf(list)) succeed();
+  if (listed(board, list)) succeed();
 }
 
 }  // namespace gpiblib

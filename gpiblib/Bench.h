@@ -153,6 +153,9 @@ class Bench {
   std::optional<int> padOf(Addr address);
   // The addresses of a list up to NOADDR, each checked; nothing (EARG, ibcnt at the bad one).
   std::optional<std::vector<int>> padsOf(const Addr* list);
+  // The start of a routine on an address list: board 0, every address valid, and somewhere for
+  // the results when it gives some; nothing, with the status set, otherwise.
+  std::optional<std::vector<int>> listed(int board, const Addr* list, bool outputGiven = true);
 
   void fail(int error, long count = 0);
   void succeed(long count = 0);
