@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStandardPaths>
 #include <QStyleFactory>
 #include <QTime>
 #include <algorithm>
@@ -198,8 +199,14 @@ int main(int argc, char* argv[]) {
   SystemBeep beep;
   bus::GPIB32 gpib(*driver, clock, beep, &observers);
   console::MainWindow window(gpib, driverLine);
+  // The extra windows remember their place, size and options, except in a scripted run.
+  const QString remembered =
+      scriptText ? QString()
+                 : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                       "/windows.conf";
   workbench::Workbench bench(window, clock, observers, events,
-                             {options.virtualTime, driverLine, options.logPath, simulator});
+                             {options.virtualTime, driverLine, options.logPath, simulator,
+                              remembered});
   window.show();
   if (!scriptText) return application.exec();
 

@@ -38,6 +38,7 @@ MonitorWindow::MonitorWindow(EventTable& table, QWidget* parent)
   filter_->setSourceModel(&table_);
   view_ = new QTableView(this);
   view_->setObjectName("tblEvents");
+  view_->setAccessibleName("Bus events");
   view_->setModel(filter_);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setWordWrap(false);
@@ -65,6 +66,7 @@ MonitorWindow::MonitorWindow(EventTable& table, QWidget* parent)
   }
   auto* text = new QLineEdit(this);
   text->setObjectName("txtFilter");
+  text->setAccessibleName("Filter text");
   text->setPlaceholderText("Filter text");
   text->setClearButtonEnabled(true);
   connect(text, &QLineEdit::textChanged, filter_, &EventFilter::setText);
@@ -105,6 +107,7 @@ MonitorWindow::MonitorWindow(EventTable& table, QWidget* parent)
 
   message_ = new QLabel(this);
   message_->setObjectName("lblMessage");
+  message_->setAccessibleName("Monitor message");
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(layers);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 
@@ -22,7 +23,8 @@ SimulatedBus::SimulatedBus(bus::Clock& clock)
       instrument_("SIMULATED,BENCH METER 7,0,1.0") {}
 
 std::string SimulatedBus::describe() const {
-  return "built-in simulator: converter at GPIB address 4, Watlow F4 at Modbus address 1";
+  return "built-in simulator: converter at GPIB address " + std::to_string(converterAddress_) +
+         ", Watlow F4 at Modbus address 1";
 }
 
 double SimulatedBus::timeoutSeconds(int code) { return bus::timeoutSeconds(code); }
@@ -93,9 +95,39 @@ bool SimulatedBus::addressValid(int address) {
 }
 
 Device* SimulatedBus::deviceAt(int address) {
-  if (address == kConverterAddress && converterPresent_) return &converter_;
-  if (address == kInstrumentAddress) return &instrument_;
+  return const_cast<Device*>(std::as_const(*this).deviceAt(address));
+}
+
+const Device* SimulatedBus::deviceAt(int address) const {
+  if (address == converterAddress_ && converterPresent_) return &converter_;
+  if (address == instrumentAddress_) return &instrument_;
   return nullptr;
+}
+
+bool SimulatedBus::requestingService(int address) const {
+  const Device* device = deviceAt(address);
+  return device && device->requestingService();
+}
+
+bool SimulatedBus::setConverterAddress(int address) {
+  if (address <= kBoardAddress || address > kMaxAddress || address == instrumentAddress_)
+    return false;
+  converterAddress_ = address;
+  return true;
+}
+
+bool SimulatedBus::setInstrumentAddress(int address) {
+  if (address != -1 &&
+      (address <= kBoardAddress || address > kMaxAddress || address == converterAddress_))
+    return false;
+  instrumentAddress_ = address;
+  return true;
+}
+
+bool SimulatedBus::setTimeoutCode(int code) {
+  if (timeoutSeconds(code) < 0) return false;
+  timeoutCode_ = code;
+  return true;
 }
 
 // ---- board calls -----------------------------------------------------------------------------
@@ -229,8 +261,22 @@ void SimulatedBus::Send(int board, bus::Addr4882 address, const char* data, long
   succeed(0, static_cast<long>(bytes.size()));
 }
 
+void SimulatedBus::Trigger(int board, bus::Addr4882 address) {
+  if (!boardReady(board) || !addressValid(address)) return;
+  if (!deviceAt(address)) {
+    fail(bus::ENOL);
+    return;
+  }
+  succeed();
+}
+
 void SimulatedBus::Receive(int board, bus::Addr4882 address, char* buffer, long count,
                            int termination) {
+  receive(board, address, buffer, count, termination, false);
+}
+
+void SimulatedBus::receive(int board, bus::Addr4882 address, char* buffer, long count,
+                           int termination, bool sevenBitEos) {
   if (!boardReady(board)) return;
   if (count < 0 || (!buffer && count > 0) ||
       (termination != bus::STOPend && (termination < 0 || termination > 0xFF))) {
@@ -258,9 +304,14 @@ void SimulatedBus::Receive(int board, bus::Addr4882 address, char* buffer, long 
   std::size_t n = std::min(static_cast<std::size_t>(count), reply.size());
   bool end = n == reply.size();  // the reply's last byte carries EOI
   if (termination != bus::STOPend) {
-    const std::size_t at = reply.substr(0, n).find(static_cast<char>(termination));
-    if (at != std::string_view::npos) {
-      n = at + 1;
+    const int mask = sevenBitEos ? 0x7F : 0xFF;
+    const auto at = std::find_if(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(n),
+                                 [&](char c) {
+                                   return (static_cast<unsigned char>(c) & mask) ==
+                                          (termination & mask);
+                                 });
+    if (at != reply.begin() + static_cast<std::ptrdiff_t>(n)) {
+      n = static_cast<std::size_t>(at - reply.begin()) + 1;
       end = true;
     }
   }

@@ -47,6 +47,22 @@ class SimulatedBus final : public bus::Driver {
   void Receive(int board, bus::Addr4882 address, char* buffer, long count,
                int termination) override;
   bus::Status status() const override { return status_; }
+
+  // Receive with the termination byte compared on its low seven bits only when `sevenBitEos`
+  // (linux-gpib's end-of-string match without BIN).
+  void receive(int board, bus::Addr4882 address, char* buffer, long count, int termination,
+               bool sevenBitEos);
+  // Group execute trigger to one device: ENOL where nobody listens. The simulated devices have
+  // nothing to trigger, so they take it without effect.
+  void Trigger(int board, bus::Addr4882 address);
+  // True where a device listens at `address`.
+  bool listens(int address) const { return deviceAt(address) != nullptr; }
+  // ibsta's bits of the board's own state (CIC, SRQI), as a call that does no I/O reports them.
+  int baseStatus() const;
+  // True while the device at `address` asserts SRQ; false where nobody is.
+  bool requestingService(int address) const;
+  // Sets the board's time-out without touching the status; false for an unknown code.
+  bool setTimeoutCode(int code);
   std::string describe() const override;
 
   // Seconds a time-out code stands for; negative for a code the driver does not know, 0 for
@@ -55,6 +71,14 @@ class SimulatedBus final : public bus::Driver {
 
   Converter& converter() { return converter_; }
   WatlowF4& controller() { return controller_; }
+  Instrument& instrument() { return instrument_; }
+
+  // Where the devices sit (1..30, not the board's 0); -1 takes the instrument off the bus.
+  // False, and nothing changed, for an address that is taken or out of range.
+  bool setConverterAddress(int address);
+  bool setInstrumentAddress(int address);
+  int converterAddress() const { return converterAddress_; }
+  int instrumentAddress() const { return instrumentAddress_; }
   bool online() const { return online_; }
   bool remoteEnable() const { return ren_; }
   int timeoutCode() const { return timeoutCode_; }
@@ -88,17 +112,19 @@ class SimulatedBus final : public bus::Driver {
   bool boardReady(int board);
   bool addressValid(int address);
   Device* deviceAt(int address);
+  const Device* deviceAt(int address) const;
   void succeed(int extra = 0, long count = 0);
   void fail(int error, int extra = 0, long count = 0);
   void timeOut(long count = 0);
   void refuse(int error);
-  int baseStatus() const;
 
   bus::Clock& clock_;
   WatlowF4 controller_;
   Converter converter_;
   Instrument instrument_;
   bool converterPresent_ = true;
+  int converterAddress_ = kConverterAddress;
+  int instrumentAddress_ = kInstrumentAddress;
 
   bool online_ = true;
   bool ren_ = false;

@@ -159,6 +159,7 @@ void SimulatorPanel::build() {
 
   message_ = new QLabel(this);
   message_->setObjectName("lblMessage");
+  message_->setAccessibleName("Panel message");
   message_->setWordWrap(true);
 
   auto* whole = new QVBoxLayout(this);

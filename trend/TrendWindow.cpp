@@ -129,6 +129,7 @@ void TrendWindow::build() {
   chart_->setMargins(QMargins(4, 4, 4, 4));
   view_ = new ChartView(chart_, this);
   view_->setObjectName("chartTrend");
+  view_->setAccessibleName("Temperature and set point over time");
 
   if (settings_.virtualTime) {
     auto* axis = new QValueAxis;
@@ -223,8 +224,10 @@ void TrendWindow::build() {
 
   cursor_ = new QLabel(this);
   cursor_->setObjectName("lblCursor");
+  cursor_->setAccessibleName("Values under the cursor");
   logState_ = new QLabel(this);
   logState_->setObjectName("lblLog");
+  logState_->setAccessibleName("Data log");
   logState_->setWordWrap(true);
 
   auto* layout = new QVBoxLayout(this);

@@ -11,6 +11,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <cmath>
+#include <optional>
 
 #include "MultiLineBox.h"
 
@@ -130,6 +131,7 @@ QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlS
     if (entry.kind == Kind::Label) fitLabel(static_cast<QLabel*>(control));
     if (!controls.contains(entry.name)) controls.insert(entry.name, control);
   }
+  nameTextBoxes(window);
   return controls;
 }
 
@@ -193,6 +195,70 @@ void placeMenuBar(QWidget* window, QMenuBar* bar) {
   window->setFixedSize(client.width(), client.height() + height);
   bar->setGeometry(0, 0, client.width(), height);
   bar->show();
+}
+
+namespace {
+
+// How far a caption is from a box, in pixels: to its left on the same line, or just above it;
+// nothing when it is neither.
+std::optional<int> captionDistance(const QRect& caption, const QRect& box) {
+  const bool sameLine = caption.top() < box.bottom() && caption.bottom() > box.top();
+  if (sameLine && caption.right() <= box.left() + 4) return box.left() - caption.right();
+  const bool overlapping = caption.left() < box.right() && caption.right() > box.left();
+  if (overlapping && caption.bottom() <= box.top() + 4) return box.top() - caption.bottom();
+  return std::nullopt;
+}
+
+QString plainCaption(QString text) {
+  text.remove('&');
+  return text.simplified();
+}
+
+}  // namespace
+
+void nameTextBoxes(QWidget* window) {
+  constexpr int kBeside = 60;  // pixels: further away a caption belongs to something else
+  for (QWidget* box : window->findChildren<QWidget*>()) {
+    if (!qobject_cast<QLineEdit*>(box) && !qobject_cast<QPlainTextEdit*>(box)) continue;
+    // The result and error boxes say what they are, whatever label stands beside them.
+    if (box->objectName().startsWith("txtResults"))
+      box->setAccessibleDescription("Result box: the answer to the last command");
+    if (box->objectName() == "txtError" || box->objectName() == "txtGPIBErr") {
+      box->setAccessibleDescription("Error box: the last bus or Modbus error");
+      box->setAccessibleName("Error");
+    }
+    if (!box->accessibleName().isEmpty()) continue;
+    QString best;
+    int bestDistance = kBeside + 1;
+    for (QWidget* other : box->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QString caption;
+      if (auto* label = qobject_cast<QLabel*>(other)) caption = label->text();
+      if (caption.isEmpty()) continue;
+      const auto distance = captionDistance(other->geometry(), box->geometry());
+      if (distance && *distance < bestDistance) bestDistance = *distance, best = caption;
+    }
+    auto* frame = qobject_cast<QGroupBox*>(box->parentWidget());
+    const auto boxesIn = [](QWidget* parent) {
+      return parent->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly).size() +
+             parent->findChildren<QPlainTextEdit*>(Qt::FindDirectChildrenOnly).size();
+    };
+    // A frame around this box alone names it ("ModBus Address").
+    if (best.isEmpty() && frame && boxesIn(frame) == 1) best = frame->title();
+    if (best.isEmpty()) {
+      // A button just to the right names what the box is for ("Set SetPt", "Disp Temp").
+      for (auto* button : box->parentWidget()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+        const QRect b = button->geometry(), r = box->geometry();
+        const bool sameLine = b.top() < r.bottom() && b.bottom() > r.top();
+        const int gap = b.left() - r.right();
+        if (sameLine && gap >= 0 && gap < bestDistance) bestDistance = gap, best = button->text();
+      }
+    }
+    if (best.isEmpty() && frame) best = frame->title();
+    if (best.isEmpty() && box->objectName().startsWith("txtResults")) best = "Results";
+    // Last, what the box itself says at the start ("(Separate multiple data words ...)").
+    if (auto* line = qobject_cast<QLineEdit*>(box); best.isEmpty() && line) best = line->text();
+    if (!best.isEmpty()) box->setAccessibleName(plainCaption(best));
+  }
 }
 
 }  // namespace ui

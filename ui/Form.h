@@ -96,6 +96,12 @@ QColor background(const QWidget* control);
 // it is hidden, and their timers keep running.
 void showModal(QWidget* window);
 
+// Gives every text box of a table-built window that has no accessible name the caption of the
+// label beside it (to its left on the same line, else just above), else of the nearest button
+// beside it, else of the frame it lies in, so that a screen reader names each box as the
+// operator sees it.
+void nameTextBoxes(QWidget* window);
+
 // Puts a menu bar above a table-built window's client area: every control keeps its place
 // relative to the others and the window grows by the bar's height. Fill the bar first.
 void placeMenuBar(QWidget* window, QMenuBar* bar);

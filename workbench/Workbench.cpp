@@ -1,10 +1,13 @@
 #include "Workbench.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDateTime>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRadioButton>
+#include <QSettings>
 #include <iostream>
 
 #include "Form.h"
@@ -57,6 +60,8 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
 
 Workbench::~Workbench() {
   observers_.remove(&collector_);
+  for (QWidget* window : remembered_.keys())
+    if (window->isVisible()) keep(window);
   delete trend_.data();
   delete monitor_.data();
   delete simulator_.data();
@@ -74,8 +79,10 @@ void Workbench::logStopped(const std::string& problem) {
 }
 
 trend::TrendWindow* Workbench::openTrend() {
-  if (!trend_)
+  if (!trend_) {
     trend_ = new trend::TrendWindow(readings_, log_, {settings_.virtualTime, originEpochMs_});
+    remember(trend_, {"optSpan1m", "optSpan10m", "optSpan1h", "optSpanAll", "chkFollow"});
+  }
   trend_->show();
   trend_->raise();
   trend_->redraw();
@@ -83,7 +90,10 @@ trend::TrendWindow* Workbench::openTrend() {
 }
 
 monitor::MonitorWindow* Workbench::openMonitor() {
-  if (!monitor_) monitor_ = new monitor::MonitorWindow(events_);
+  if (!monitor_) {
+    monitor_ = new monitor::MonitorWindow(events_);
+    remember(monitor_, {"chkCalls", "chkData", "chkModbus", "chkConsole", "chkSim", "chkFollow"});
+  }
   monitor_->show();
   monitor_->raise();
   return monitor_;
@@ -91,12 +101,46 @@ monitor::MonitorWindow* Workbench::openMonitor() {
 
 simpanel::SimulatorPanel* Workbench::openSimulator() {
   if (!settings_.simulator) return nullptr;
-  if (!simulator_)
+  if (!simulator_) {
     simulator_ = new simpanel::SimulatorPanel(
         *settings_.simulator, [this](const std::string& step) { trace_.sim(step); });
+    remember(simulator_, {});  // its state is the bench's, never an old run's
+  }
   simulator_->show();
   simulator_->raise();
   return simulator_;
+}
+
+void Workbench::remember(QWidget* window, QStringList options) {
+  if (settings_.rememberIn.isEmpty()) return;
+  QSettings kept(settings_.rememberIn, QSettings::IniFormat);
+  kept.beginGroup(window->objectName());
+  if (kept.contains("geometry")) window->restoreGeometry(kept.value("geometry").toByteArray());
+  for (const QString& name : options) {
+    auto* button = window->findChild<QAbstractButton*>(name);
+    if (!button || !kept.contains(name)) continue;
+    // An option button is chosen by checking it; unchecking one would leave none chosen.
+    const bool on = kept.value(name).toBool();
+    if (on || !qobject_cast<QRadioButton*>(button)) button->setChecked(on);
+  }
+  remembered_.insert(window, options);
+  window->installEventFilter(this);
+}
+
+void Workbench::keep(QWidget* window) {
+  QSettings kept(settings_.rememberIn, QSettings::IniFormat);
+  kept.beginGroup(window->objectName());
+  kept.setValue("geometry", window->saveGeometry());
+  for (const QString& name : remembered_.value(window))
+    if (auto* button = window->findChild<QAbstractButton*>(name))
+      kept.setValue(name, button->isChecked());
+}
+
+bool Workbench::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Hide)
+    if (auto* window = qobject_cast<QWidget*>(watched); window && remembered_.contains(window))
+      keep(window);
+  return QObject::eventFilter(watched, event);
 }
 
 QString Workbench::aboutText() const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QHash>
 #include <QPointer>
+#include <QStringList>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -45,6 +47,9 @@ class Workbench final : public QObject {
     // The built-in simulator, when the console runs on it: View offers its panel. Every change
     // made there goes into the trace as the script step that makes it.
     sim::SimulatedBus* simulator = nullptr;
+    // The file where the extra windows keep their place, size and options between runs; empty
+    // for none (a scripted run starts the same way every time).
+    QString rememberIn;
   };
 
   // Watches the bus through `observers` (it makes no call of its own) on `clock`, and keeps the
@@ -68,7 +73,13 @@ class Workbench final : public QObject {
   // The About text: program, version and driver.
   QString aboutText() const;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // Restores an extra window's place, size and the given options, and keeps them when it hides.
+  void remember(QWidget* window, QStringList options);
+  void keep(QWidget* window);
   void record(const trend::Record& record);
   void logStopped(const std::string& problem);
 
@@ -82,6 +93,7 @@ class Workbench final : public QObject {
   QMenuBar* menuBar_ = nullptr;
   QMenu* view_ = nullptr;
   QPointer<trend::TrendWindow> trend_;
+  QHash<QWidget*, QStringList> remembered_;
   trace::Trace& trace_;
   monitor::EventTable events_;
   QPointer<monitor::MonitorWindow> monitor_;

@@ -11,7 +11,9 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QValueAxis>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -197,14 +199,16 @@ TEST(DataLog, RowsQuotedAppendedAndStoppedOnError) {
             "T12.3456,12.346,,-40,C,\"a\nb\"\nT12.3456,12.346,,-40,C,\"a\nb\"\n");
 
   EXPECT_FALSE(log.open(dir.filePath("no/such/dir.csv").toStdString()));
+  // The system's own words for the reason, in the operator's language.
   EXPECT_EQ(log.problem(), "cannot write the data log " + dir.filePath("no/such/dir.csv").toStdString() +
-                               ": No such file or directory");
+                               ": " + std::strerror(ENOENT));
   // A full disk: the header fails, logging stops and says so once; rows are not attempted.
   std::string told;
   log.stopped = [&](const std::string& why) { told += why + "|"; };
   EXPECT_FALSE(log.open("/dev/full"));
   log.write(r), log.write(r);
-  EXPECT_EQ(told, "cannot write the data log /dev/full: No space left on device; logging stopped|");
+  EXPECT_EQ(told, "cannot write the data log /dev/full: " + std::string(std::strerror(ENOSPC)) +
+                      "; logging stopped|");
   EXPECT_EQ(log.rows(), 0u);
 }
 

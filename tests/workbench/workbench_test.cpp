@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include "Controls.h"
+#include "MainWindow.h"
+#include "Observers.h"
+#include "SimulatedBus.h"
+#include "Trace.h"
+#include "TrendWindow.h"
+#include "Workbench.h"
+
+namespace {
+
+using namespace testing_support;
+
+// The console with everything beside it, on the simulated bench.
+struct Console {
+  Console() { gpib.InterfaceName = "GPIB"; }
+  bus::VirtualClock clock;
+  sim::SimulatedBus driver{clock};
+  bus::SilentSound sound;
+  bus::Observers observers;
+  bus::GPIB32 gpib{driver, clock, sound, &observers};
+  console::MainWindow main{gpib, "Driver: test bench"};
+  trace::Trace events{clock};
+};
+
+// Every control a screen reader meets, and what it is called, for the controls without a name.
+std::vector<std::string> unnamed(QWidget* window) {
+  std::vector<std::string> missing;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                         qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                         qobject_cast<QChartView*>(w) || qobject_cast<QLabel*>(w);
+    if (!control || w->objectName().isEmpty() || w->objectName().startsWith("qt_")) continue;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+      missing.push_back(window->objectName().toStdString() + "." + w->objectName().toStdString());
+  }
+  return missing;
+}
+
+std::string nameOf(QWidget* w) {
+  return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString();
+}
+
+TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
+  QTemporaryDir dir;
+  Console c;
+  workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
+                             {true, "", {}, &c.driver, dir.filePath("windows.conf")}};
+  std::vector<QWidget*> windows{&c.main};
+  click(c.main, "cmdInitialize");
+  for (const char* opens : {"cmd488_2Cmds", "cmdCreate"}) {
+    click(c.main, opens);
+    windows.push_back(QApplication::activeModalWidget());
+    windows.back()->hide();
+  }
+  windows.push_back(bench.openTrend());
+  windows.push_back(bench.openMonitor());
+  windows.push_back(bench.openSimulator());
+  std::vector<std::string> missing;
+  for (QWidget* w : windows) {
+    ASSERT_TRUE(w);
+    for (const std::string& name : unnamed(w)) missing.push_back(name);
+  }
+  EXPECT_EQ(missing, std::vector<std::string>{});
+  // A text box takes the label beside it; the result and error boxes say what they are.
+  const std::pair<const char*, const char*> boxes[] = {
+      {"txtCurAddr", "ModBus Address"}, {"txtReg", "Reg# Data Field"}, {"txtSetPt", "Set SetPt"},
+      {"txtResults", "Command Response"}, {"txtError", "Error"}};
+  for (const auto& [box, name] : boxes) EXPECT_EQ(nameOf(c.main.control(box)), name) << box;
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(c.main.control("txtError"))
+                ->text(QAccessible::Description)
+                .toStdString(),
+            "Error box: the last bus or Modbus error");
+}
+
+// The extra windows come back where they were, with their options; the bench's own state is
+// never taken from an old run, and without a file nothing is kept.
+TEST(Workbench, ExtraWindowsRememberTheirPlaceAndOptions) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("windows.conf");
+  {
+    Console c;
+    workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
+                               {true, "", {}, &c.driver, file}};
+    trend::TrendWindow* t = bench.openTrend();
+    t->setGeometry(40, 50, 950, 620);
+    t->findChild<QRadioButton*>("optSpan1h")->click();
+    t->findChild<QAbstractButton*>("chkFollow")->click();
+    bench.openMonitor()->findChild<QAbstractButton*>("chkModbus")->click();
+    bench.openSimulator()->findChild<QAbstractButton*>("chkSilent")->click();
+    t->hide();  // kept when hidden; the others when the console ends
+  }
+  Console c;
+  workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
+                             {true, "", {}, &c.driver, file}};
+  trend::TrendWindow* t = bench.openTrend();
+  EXPECT_EQ(t->geometry().size(), QSize(950, 620));
+  EXPECT_TRUE(t->findChild<QRadioButton*>("optSpan1h")->isChecked());
+  EXPECT_EQ(t->viewEnd() - t->viewStart(), 3600);
+  EXPECT_FALSE(t->findChild<QAbstractButton*>("chkFollow")->isChecked());
+  EXPECT_FALSE(bench.openMonitor()->findChild<QAbstractButton*>("chkModbus")->isChecked());
+  EXPECT_FALSE(bench.openSimulator()->findChild<QAbstractButton*>("chkSilent")->isChecked());
+
+  Console fresh;
+  workbench::Workbench scripted{fresh.main, fresh.clock, fresh.observers, fresh.events, {true}};
+  EXPECT_TRUE(scripted.openTrend()->findChild<QRadioButton*>("optSpan10m")->isChecked());
+}
+
+}  // namespace
