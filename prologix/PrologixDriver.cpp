@@ -14,6 +14,9 @@ using Clock = std::chrono::steady_clock;
 constexpr double kLongestConnectSeconds = 2.0;
 // No time-out (code 0) still ends a wait for an adapter that went silent.
 constexpr double kNoTimeoutSeconds = 1000.0;
+// The adapter's own answers (`++ver`, `++spoll`, `++findlstn`) are short; bytes beyond this
+// without a line feed are not one of them.
+constexpr size_t kLongestAnswer = 1024;
 
 Deadline after(double seconds) {
   return Clock::now() +
@@ -39,7 +42,8 @@ bool PrologixDriver::connect() {
   }
   link_->discardInput();  // a greeting some adapters print when the port opens
   if (!write(setupLines(session_.readTimeoutMs), until)) return false;
-  if (readUntilLineFeed(until) != Line::Arrived) {
+  if (readUntilLineFeed(until, kLongestAnswer) != Line::Arrived ||
+      pending_.find('\n') == std::string::npos) {
     if (link_->isOpen()) {
       link_->close();
       problem_ = link_->describe() + ": no Prologix-protocol adapter answers (++ver)";
@@ -149,7 +153,7 @@ PrologixDriver::Line PrologixDriver::ask(const std::vector<std::string>& lines, 
                                          std::string& answer) {
   dropStaleReply();
   if (!write(lines, until)) return Line::Lost;
-  const Line line = readUntilLineFeed(until);
+  const Line line = readUntilLineFeed(until, kLongestAnswer);
   if (line == Line::Arrived) answer = takeLine();
   pending_.clear();  // anything after the answer line is not part of it
   return line;

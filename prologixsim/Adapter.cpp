@@ -9,6 +9,9 @@ namespace {
 constexpr char kEscape = 27;
 constexpr int kLastAddress = 30;
 constexpr long kReadChunk = 4096;
+// A line longer than this is cut there (the rest until its end is dropped): a client that
+// never ends its line cannot make the endpoint grow without bound.
+constexpr size_t kLongestLine = 65536;
 
 // The first word of a command line and the rest, blanks cut.
 std::pair<std::string, std::string> split(const std::string& line) {
@@ -43,13 +46,13 @@ std::string Adapter::feed(std::string_view bytes) {
   std::string out;
   for (char c : bytes) {
     if (escape_) {
-      line_.push_back({c, true});
+      if (line_.size() < kLongestLine) line_.push_back({c, true});
       escape_ = false;
     } else if (c == kEscape) {
       escape_ = true;
     } else if (c == '\r' || c == '\n') {
       out += lineEnded();
-    } else {
+    } else if (line_.size() < kLongestLine) {
       line_.push_back({c, false});
     }
   }

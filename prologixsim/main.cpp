@@ -12,7 +12,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: gpib-prologix-sim [--pty] [--tcp PORT] [--prologix-only]\n"
+    "Usage: gpib-prologix-sim [--pty] [--tcp PORT] [--prologix-only] [--show]\n"
     "\n"
     "Serves the simulated converter bench as a Prologix-protocol GPIB adapter.\n"
     "\n"
