@@ -17,6 +17,7 @@ constexpr double kNoTimeoutSeconds = 1000.0;
 // The adapter's own answers (`++ver`, `++spoll`, `++findlstn`) are short; bytes beyond this
 // without a line feed are not one of them.
 constexpr size_t kLongestAnswer = 1024;
+constexpr auto kWriteMoment = std::chrono::milliseconds(50);
 
 Deadline after(double seconds) {
   return Clock::now() +
@@ -119,7 +120,10 @@ Deadline PrologixDriver::deadline() const {
 bool PrologixDriver::write(const std::vector<std::string>& lines, Deadline until) {
   std::string bytes;
   for (const std::string& line : lines) bytes += line + '\n';
-  if (bytes.empty() || link_->write(bytes, until)) return true;
+  // A few lines always get a moment to leave, even when the reply's wait has used up the
+  // time-out: a port that cannot take them in that moment is gone.
+  const Deadline writeBy = std::max(until, Clock::now() + kWriteMoment);
+  if (bytes.empty() || link_->write(bytes, writeBy)) return true;
   lose();
   return false;
 }
