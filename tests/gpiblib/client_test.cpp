@@ -156,12 +156,16 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
       {"bad time-out code", [](int d) { return ibtmo(d, 18); }, ud, "8100/4/0"},
       {"unsupported option", [](int d) { return ibconfig(d, IbcReadAdjust, 1); }, ud, "8100/11/0"},
       {"moving the board", [](int d) { return ibpad(d, 5); }, 0, "8120/11/0"},
+      {"no buffer to read into", [](int d) { return ibrd(d, nullptr, 5); }, ud, "8100/4/0"},
   };
   for (const auto& row : rows) {
     const int returned = row.call(row.ud);
     EXPECT_EQ(returned, ThreadIbsta()) << row.what;
     EXPECT_EQ(status(), row.status) << row.what;
   }
+  // Primary addresses run from 0 to 30.
+  EXPECT_GE(ibdev(0, 30, 0, T3s, 1, 0), 16);
+  EXPECT_EQ(ibdev(0, 31, 0, T3s, 1, 0), -1);
   EXPECT_EQ(ibfind("gpib0"), 0);
   EXPECT_EQ(ibfind("no-such-device"), -1);
   EXPECT_EQ(ThreadIberr() * 1000 + ThreadIbcntl(), EDVR * 1000 + ENODEV);
