@@ -29,6 +29,15 @@ QString EventTable::decoded(const Row& row) {
   return QString::fromStdString(describeFrame(e.frame, response ? &e.request : nullptr));
 }
 
+void EventTable::setCapacity(std::size_t capacity) {
+  capacity_ = std::max<std::size_t>(capacity, 1);
+  while (incoming_.size() > capacity_) {
+    incoming_.pop_front();
+    ++dropped_;
+  }
+  flush();
+}
+
 void EventTable::add(const trace::Event& event) {
   Row row{event, order_++, group_};
   if (event.layer == trace::Layer::Modbus) {

@@ -24,6 +24,10 @@ class EventTable final : public QAbstractTableModel {
 
   explicit EventTable(std::size_t capacity = kCapacity, QObject* parent = nullptr);
 
+  // How many of the newest events are kept; the oldest beyond it are dropped now.
+  void setCapacity(std::size_t capacity);
+  std::size_t capacity() const { return capacity_; }
+
   void add(const trace::Event& event);
   // Shows what was collected since the last flush (nothing while paused).
   void flush();

@@ -91,6 +91,7 @@ trend::TrendWindow* Workbench::openTrend() {
 
 monitor::MonitorWindow* Workbench::openMonitor() {
   if (!monitor_) {
+    events_.setCapacity(monitor::EventTable::kCapacity);
     monitor_ = new monitor::MonitorWindow(events_);
     remember(monitor_, {"chkCalls", "chkData", "chkModbus", "chkConsole", "chkSim", "chkFollow"});
   }

@@ -95,7 +95,10 @@ class Workbench final : public QObject {
   QPointer<trend::TrendWindow> trend_;
   QHash<QWidget*, QStringList> remembered_;
   trace::Trace& trace_;
-  monitor::EventTable events_;
+  // Until the monitor first opens only the newest events are kept, so a console that never
+  // opens it keeps its memory flat; from then on the monitor's full buffer.
+  static constexpr std::size_t kEventsBeforeMonitor = 1000;
+  monitor::EventTable events_{kEventsBeforeMonitor};
   QPointer<monitor::MonitorWindow> monitor_;
   QPointer<simpanel::SimulatorPanel> simulator_;
 };

@@ -164,8 +164,10 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   gpib.InterfaceName = "GPIB";
   console::MainWindow main{gpib};
   workbench::Workbench bench{main, clock, observers, events, {true, "", {}}};
-  click(main, "cmdInitialize");  // before the monitor opens: collected from the start
+  click(main, "cmdInitialize");  // before the monitor opens: the newest events are kept
+  EXPECT_EQ(bench.events().capacity(), 1000u);
   main.findChild<QAction*>("actMonitor")->trigger();
+  EXPECT_EQ(bench.events().capacity(), monitor::EventTable::kCapacity);
   monitor::MonitorWindow* w = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->objectName() == "monitor") w = qobject_cast<monitor::MonitorWindow*>(top);
