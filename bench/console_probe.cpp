@@ -168,7 +168,9 @@ int main(int argc, char* argv[]) {
   simulated.converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
     events.frame(exchange.request, exchange.response, exchange.errorCode);
   });
-  workbench::Workbench bench(window, clock, observers, events, {false, driverLine, {}});
+  workbench::Workbench::Settings settings;
+  settings.driverLine = driverLine;
+  workbench::Workbench bench(window, clock, observers, events, settings);
   window.exitProgram = [] {};
 
   std::vector<std::pair<double, long>> rssSamples;

@@ -19,6 +19,7 @@
 #include "Observers.h"
 #include "RtuDecode.h"
 #include "SimulatedBus.h"
+#include "SimulatedConsole.h"
 #include "Trace.h"
 #include "Workbench.h"
 
@@ -145,7 +146,7 @@ TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
 
   // Bounded: the newest ten, the older ones counted as dropped, the file the newest ten.
   monitor::EventTable small(10);
-  for (int i = 0; i < 25; ++i) small.add({i, trace::Layer::Console, "pause " + std::to_string(i)});
+  for (int i = 0; i < 25; ++i) small.add({.ms = i, .layer = trace::Layer::Console, .text = "pause " + std::to_string(i)});
   small.flush();
   EXPECT_EQ(small.rowCount(), 10);
   EXPECT_EQ(small.dropped(), 15u);
@@ -154,16 +155,9 @@ TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
 }
 
 TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
-  bus::VirtualClock clock;
-  sim::SimulatedBus driver{clock};
-  bus::SilentSound sound;
-  bus::Observers observers;
-  trace::Trace events{clock};
-  observers.add(&events);
-  bus::GPIB32 gpib{driver, clock, sound, &observers};
-  gpib.InterfaceName = "GPIB";
-  console::MainWindow main{gpib};
-  workbench::Workbench bench{main, clock, observers, events, {true, "", {}}};
+  SimulatedConsole c;
+  console::MainWindow& main = c.main;
+  workbench::Workbench bench{main, c.clock, c.observers, c.events, {.virtualTime = true}};
   click(main, "cmdInitialize");  // before the monitor opens: the newest events are kept
   EXPECT_EQ(bench.events().capacity(), 1000u);
   main.findChild<QAction*>("actMonitor")->trigger();

@@ -25,6 +25,7 @@
 #include "Observers.h"
 #include "Readings.h"
 #include "SimulatedBus.h"
+#include "SimulatedConsole.h"
 #include "TrendWindow.h"
 #include "Workbench.h"
 
@@ -55,17 +56,14 @@ std::string shown(const Record& r) {
 }
 
 // The main window on the simulated bench, with the workbench beside it, as the console runs.
-struct Console {
-  bus::VirtualClock clock;
-  sim::SimulatedBus driver{clock};
-  bus::SilentSound sound;
-  bus::Observers observers;
-  bus::GPIB32 gpib{driver, clock, sound, &observers};
-  console::MainWindow main{gpib, "Driver: test bench"};
-  trace::Trace events{clock};
-  workbench::Workbench bench{main, clock, observers, events, {true, "Driver: test bench", {}}};
-
-  Console() { gpib.InterfaceName = "GPIB"; }
+struct Console : SimulatedConsole {
+  static workbench::Workbench::Settings settings() {
+    workbench::Workbench::Settings s;
+    s.virtualTime = true;
+    s.driverLine = "Driver: test bench";
+    return s;
+  }
+  workbench::Workbench bench{main, clock, observers, events, settings()};
 };
 
 void press(QWidget* window, const char* name) {

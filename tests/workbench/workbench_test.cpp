@@ -16,6 +16,7 @@
 #include "MainWindow.h"
 #include "Observers.h"
 #include "SimulatedBus.h"
+#include "SimulatedConsole.h"
 #include "Trace.h"
 #include "TrendWindow.h"
 #include "Workbench.h"
@@ -24,17 +25,7 @@ namespace {
 
 using namespace testing_support;
 
-// The console with everything beside it, on the simulated bench.
-struct Console {
-  Console() { gpib.InterfaceName = "GPIB"; }
-  bus::VirtualClock clock;
-  sim::SimulatedBus driver{clock};
-  bus::SilentSound sound;
-  bus::Observers observers;
-  bus::GPIB32 gpib{driver, clock, sound, &observers};
-  console::MainWindow main{gpib, "Driver: test bench"};
-  trace::Trace events{clock};
-};
+using Console = SimulatedConsole;
 
 // Every control a screen reader meets, and what it is called, for the controls without a name.
 std::vector<std::string> unnamed(QWidget* window) {
@@ -116,7 +107,8 @@ TEST(Workbench, ExtraWindowsRememberTheirPlaceAndOptions) {
   EXPECT_FALSE(bench.openSimulator()->findChild<QAbstractButton*>("chkSilent")->isChecked());
 
   Console fresh;
-  workbench::Workbench scripted{fresh.main, fresh.clock, fresh.observers, fresh.events, {true}};
+  workbench::Workbench scripted{fresh.main, fresh.clock, fresh.observers, fresh.events,
+                                {.virtualTime = true}};
   EXPECT_TRUE(scripted.openTrend()->findChild<QRadioButton*>("optSpan10m")->isChecked());
 }
 
