@@ -78,7 +78,9 @@ void Trace::driverCall(const std::string& call, const bus::Status& after,
     write(Layer::GpibData, "recv \"" + bus::escapeBytes(*received) + "\"");
 }
 
-void Trace::pause(double seconds) { write(Layer::Console, "pause " + bus::plainNumberText(seconds)); }
+void Trace::pause(double seconds) {
+  write(Layer::Console, "pause " + bus::plainNumberText(seconds));
+}
 
 void Trace::beep() { write(Layer::Console, "beep"); }
 
@@ -92,14 +94,16 @@ void Trace::frame(const std::vector<std::uint8_t>& request,
   const long long ms = std::llround((clock_.now() - origin_) * 1000.0);
   Event asked{ms, Layer::Modbus, "rtu request " + hexBytes(request), false, request, {}, 0};
   const std::string error = errorCode ? " error=" + std::to_string(errorCode) : "";
-  Event answered{ms,         Layer::Modbus, "rtu response " + (response.empty() ? std::string("none") : hexBytes(response)) + error,
-                 errorCode != 0, response, request, errorCode};
+  const std::string answer = response.empty() ? std::string("none") : hexBytes(response);
+  Event answered{ms,      Layer::Modbus, "rtu response " + answer + error, errorCode != 0, response,
+                 request, errorCode};
   for (const Sink& sink : sinks_) sink(asked);
   for (const Sink& sink : sinks_) sink(answered);
 }
 
 void Trace::step(int line, const std::string& source) {
-  write(Layer::Console, "step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
+  write(Layer::Console,
+        "step " + std::to_string(line) + " " + bus::printableText(source, kQuotedStep));
 }
 
 void Trace::adapter(const std::string& note) {
