@@ -69,8 +69,7 @@ void windowSystemStart(QtMsgType type, const QMessageLogContext& context, const 
   }
   const char* display = std::getenv("DISPLAY");
   std::cerr << "gpib-modbus-console: cannot open a window: the display "
-            << bus::printableText(display ? display : "")
-            << " did not answer (set DISPLAY, or "
+            << bus::printableText(display ? display : "") << " did not answer (set DISPLAY, or "
             << "QT_QPA_PLATFORM=offscreen for a headless run)\n";
   std::_Exit(2);
 }
@@ -179,7 +178,7 @@ int main(int argc, char* argv[]) {
     };
   }
   if (simulator)
-    simulator->converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
+    simulator->converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
       events.frame(exchange.request, exchange.response, exchange.errorCode);
     });
 
@@ -201,12 +200,12 @@ int main(int argc, char* argv[]) {
   console::MainWindow window(gpib, driverLine);
   // The extra windows remember their place, size and options, except in a scripted run.
   const QString remembered =
-      scriptText ? QString()
-                 : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                       "/windows.conf";
-  workbench::Workbench bench(window, clock, observers, events,
-                             {options.virtualTime, driverLine, options.logPath, simulator,
-                              remembered});
+      scriptText
+          ? QString()
+          : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/windows.conf";
+  workbench::Workbench bench(
+      window, clock, observers, events,
+      {options.virtualTime, driverLine, options.logPath, simulator, remembered});
   window.show();
   if (!scriptText) return application.exec();
 

@@ -26,8 +26,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,12 +81,11 @@ long currentRssKb() {
 // right after the temperature query was sent.
 class TemperatureCounter final : public bus::Observer {
  public:
-  void driverCall(const std::string& call, const bus::Status& after,
-                  const std::string* received) override {
-    if (call.rfind("Send(", 0) == 0) {
-      afterQuery_ = call.find('"' + query_ + '"') != std::string::npos;
-    } else if (call.rfind("Receive(", 0) == 0) {
-      if (afterQuery_ && !(after.ibsta & bus::ERR) && received && !received->empty()) ++count;
+  void driverCall(const bus::Call& call) override {
+    if (call.routine == bus::Routine::Send) {
+      afterQuery_ = call.sent == query_;
+    } else if (call.routine == bus::Routine::Receive) {
+      if (afterQuery_ && !call.failed() && !call.received.empty()) ++count;
       afterQuery_ = false;
     }
   }
@@ -165,7 +164,7 @@ int main(int argc, char* argv[]) {
   console::MainWindow window(gpib, driverLine);
   trace::Trace events(clock);
   observers.add(&events);
-  simulated.converter().setFrameListener([&events](const sim::RtuExchange& exchange) {
+  simulated.converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
     events.frame(exchange.request, exchange.response, exchange.errorCode);
   });
   workbench::Workbench::Settings settings;
@@ -208,14 +207,21 @@ int main(int argc, char* argv[]) {
       if (trendOpen) bench.openTrend();
       if (monitorRate > 0) {
         // A transaction's worth of events, as the live display makes them: five a round.
-        const bus::Status sent{0x0120, 0, 10, 10}, read{0x2120, 0, 3, 3};
-        const std::string reply = "75\n";
+        const bus::Call sent{.routine = bus::Routine::Send,
+                             .address = 4,
+                             .sent = "R  100, 1",
+                             .after = {0x0120, 0, 10, 10}},
+            read{.routine = bus::Routine::Receive,
+                 .address = 4,
+                 .count = 256,
+                 .received = "75\n",
+                 .after = {0x2120, 0, 3, 3}};
         const std::vector<std::uint8_t> request{1, 3, 0, 100, 0, 1, 0xC5, 0xD5},
             response{1, 3, 2, 0, 75, 0xF8, 0x73};
-        auto round = [&events, sent, read, reply, request, response] {
+        auto round = [&events, sent, read, request, response] {
           events.frame(request, response, 0);
-          events.driverCall("Send(0, 4, \"R  100, 1\", NLend)", sent, nullptr);
-          events.driverCall("Receive(0, 4, 256, STOPend)", read, &reply);
+          events.driverCall(sent);
+          events.driverCall(read);
         };
         // Six events a round; the table starts full (it keeps 100,000 once the monitor opened).
         bench.openMonitor();

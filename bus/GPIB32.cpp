@@ -9,30 +9,15 @@ namespace bus {
 
 namespace {
 
-std::string args(std::initializer_list<long> values) {
-  std::string text;
-  for (long v : values) text += (text.empty() ? "" : ", ") + std::to_string(v);
-  return text;
-}
-
 EotMode eotModeOf(int niNumber) {
   switch (niNumber) {
-    case 1: return EotMode::NLend;
-    case 2: return EotMode::DABend;
-    default: return EotMode::NULLend;
+    case 1:
+      return EotMode::NLend;
+    case 2:
+      return EotMode::DABend;
+    default:
+      return EotMode::NULLend;
   }
-}
-
-const char* eotName(EotMode mode) {
-  switch (mode) {
-    case EotMode::NLend: return "NLend";
-    case EotMode::DABend: return "DABend";
-    default: return "NULLend";
-  }
-}
-
-std::string terminationName(int termination) {
-  return termination == STOPend ? "STOPend" : std::to_string(termination);
 }
 
 constexpr int kMaxDiscardReads = 4096;
@@ -50,34 +35,36 @@ void GPIB32::GetIBVars() {
   ibcntl = static_cast<std::int32_t>(s.ibcntl);
 }
 
-void GPIB32::called(const std::string& call, const std::string* received) {
+void GPIB32::called(Call call) {
   GetIBVars();
-  if (observer_) observer_->driverCall(call, driver_.status(), received);
+  if (!observer_) return;
+  call.after = driver_.status();
+  observer_->driverCall(call);
 }
 
 void GPIB32::ibonl(int unit, int value) {
   driver_.ibonl(unit, value);
-  called("ibonl(" + args({unit, value}) + ")");
+  called({.routine = Routine::ibonl, .board = unit, .value = value});
 }
 
 void GPIB32::ibsre(int unit, int value) {
   driver_.ibsre(unit, value);
-  called("ibsre(" + args({unit, value}) + ")");
+  called({.routine = Routine::ibsre, .board = unit, .value = value});
 }
 
 void GPIB32::ibtmo(int unit, int code) {
   driver_.ibtmo(unit, code);
-  called("ibtmo(" + args({unit, code}) + ")");
+  called({.routine = Routine::ibtmo, .board = unit, .value = code});
 }
 
 void GPIB32::SendIFC(int board) {
   driver_.SendIFC(board);
-  called("SendIFC(" + args({board}) + ")");
+  called({.routine = Routine::SendIFC, .board = board});
 }
 
 void GPIB32::DevClear(int board, int address) {
   driver_.DevClear(board, static_cast<Addr4882>(address));
-  called("DevClear(" + args({board, address}) + ")");
+  called({.routine = Routine::DevClear, .board = board, .address = address});
 }
 
 void GPIB32::FindLstn(int board, const std::vector<std::int16_t>& addressList,
@@ -87,20 +74,19 @@ void GPIB32::FindLstn(int board, const std::vector<std::int16_t>& addressList,
   if (std::find(pads.begin(), pads.end(), NOADDR) == pads.end()) pads.push_back(NOADDR);
   limit = std::clamp(limit, 0, static_cast<int>(resultList.size()));
   driver_.FindLstn(board, pads.data(), resultList.data(), limit);
-  called("FindLstn(" + args({board, limit}) + ")");
+  called({.routine = Routine::FindLstn, .board = board, .value = limit});
 }
 
 void GPIB32::ReadStatusByte(int board, int address, std::int16_t& result) {
   driver_.ReadStatusByte(board, static_cast<Addr4882>(address), &result);
-  called("ReadStatusByte(" + args({board, address}) + ")");
+  called({.routine = Routine::ReadStatusByte, .board = board, .address = address});
 }
 
 void GPIB32::Send(int board, int address, const std::string& text, int eotMode) {
   const EotMode mode = eotModeOf(eotMode);
-  driver_.Send(board, static_cast<Addr4882>(address), text.data(),
-               static_cast<long>(text.size()), mode);
-  called("Send(" + args({board, address}) + ", \"" + escapeBytes(text) + "\", " +
-         eotName(mode) + ")");
+  driver_.Send(board, static_cast<Addr4882>(address), text.data(), static_cast<long>(text.size()),
+               mode);
+  called({.routine = Routine::Send, .board = board, .address = address, .sent = text, .end = mode});
 }
 
 void GPIB32::Receive(int board, int address, std::string& buffer, long count, int termination) {
@@ -109,9 +95,12 @@ void GPIB32::Receive(int board, int address, std::string& buffer, long count, in
   driver_.Receive(board, static_cast<Addr4882>(address), buffer.data(), room, termination);
   const Status s = driver_.status();
   const long got = std::clamp<long>(s.ibcntl, 0, room);
-  const std::string received = (s.ibsta & ERR) && got == 0 ? std::string() : buffer.substr(0, got);
-  called("Receive(" + args({board, address, count}) + ", " + terminationName(termination) + ")",
-         &received);
+  called({.routine = Routine::Receive,
+          .board = board,
+          .address = address,
+          .count = count,
+          .termination = termination,
+          .received = (s.ibsta & ERR) && got == 0 ? std::string() : buffer.substr(0, got)});
 }
 
 void GPIB32::discardRestOfReply(int board, int address, long count) {

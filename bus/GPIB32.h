@@ -72,7 +72,8 @@ class GPIB32 {
   void setObserver(Observer* observer) { observer_ = observer; }
 
  private:
-  void called(const std::string& call, const std::string* received = nullptr);
+  // Refreshes the status variables and tells the observer of the call with the status it left.
+  void called(Call call);
   // After a read that filled its buffer without reaching EOI, reads and drops the rest of
   // that reply so that the next exchange is not answered with stale bytes. The status
   // variables keep what the first read left.

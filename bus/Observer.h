@@ -2,20 +2,17 @@
 
 #include <string>
 
-#include "Driver.h"
+#include "Call.h"
 
 namespace bus {
 
-// Sees what the console does on the bus, for traces and tests. Every hook is optional.
+// Sees what the console does on the bus, for traces, the trend, the monitor and tests. Every
+// hook is optional; each hands over what happened as values, never as text to read back.
 class Observer {
  public:
   virtual ~Observer() = default;
-  // A driver call as made, e.g. `Send(0, 4, "*IDN?", NLend)`, with the status it left; for a
-  // Receive, `received` holds the bytes that arrived.
-  virtual void driverCall(const std::string& call, const Status& after,
-                          const std::string* received) {
-    (void)call, (void)after, (void)received;
-  }
+  // A driver call as made, with the status it left and, for a Receive, the bytes that arrived.
+  virtual void driverCall(const Call& call) { (void)call; }
   virtual void pause(double seconds) { (void)seconds; }
   virtual void beep() {}
   virtual void window(const std::string& name, bool shown) { (void)name, (void)shown; }

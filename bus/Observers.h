@@ -18,9 +18,8 @@ class Observers final : public Observer {
   }
   void remove(Observer* observer) { std::erase(list_, observer); }
 
-  void driverCall(const std::string& call, const Status& after,
-                  const std::string* received) override {
-    for (Observer* o : list_) o->driverCall(call, after, received);
+  void driverCall(const Call& call) override {
+    for (Observer* o : list_) o->driverCall(call);
   }
   void pause(double seconds) override {
     for (Observer* o : list_) o->pause(seconds);

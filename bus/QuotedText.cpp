@@ -69,14 +69,4 @@ Quoted readQuoted(std::string_view text, std::size_t start) {
   return result;
 }
 
-std::optional<std::string> sentLine(std::string_view call) {
-  // Board and address are plain numbers, so the first quote opens the text.
-  if (!call.starts_with("Send(")) return std::nullopt;
-  const std::size_t quote = call.find('"');
-  if (quote == std::string_view::npos) return std::nullopt;
-  Quoted text = readQuoted(call, quote);
-  if (!text.error.empty()) return std::nullopt;
-  return std::move(text.bytes);
-}
-
 }  // namespace bus

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,9 +17,5 @@ struct Quoted {
 
 // Reads the quoted text whose opening quote is at text[start].
 Quoted readQuoted(std::string_view text, std::size_t start);
-
-// The command line of a Send call as the bus layer reports it (`Send(0, 4, "*IDN?", NLend)`);
-// empty for any other call.
-std::optional<std::string> sentLine(std::string_view call);
 
 }  // namespace bus

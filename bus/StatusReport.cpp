@@ -20,25 +20,61 @@ std::string statusName(int ibsta) {
   return name;
 }
 
-std::string errorName(int iberr) {
+namespace {
+
+struct ErrorNames {
+  const char* code;
+  const char* meaning;
+};
+
+ErrorNames namesOf(int iberr) {
   switch (iberr) {
-    case 0: return " EDVR <DOS Error>";
-    case 1: return " ECIC <Not CIC>";
-    case 2: return " ENOL <No Listener>";
-    case 3: return " EADR <Address error>";
-    case 4: return " EARG <Invalid argument>";
-    case 5: return " ESAC <Not Sys Ctrlr>";
-    case 6: return " EABO <Op. aborted>";
-    case 7: return " ENEB <No GPIB board>";
-    case 10: return " EOIP <Async I/O in prg>";
-    case 11: return " ECAP <No capability>";
-    case 12: return " EFSO <File sys. error>";
-    case 14: return " EBUS <Command error>";
-    case 15: return " ESTB <Status byte lost>";
-    case 16: return " ESRQ <SRQ stuck on>";
-    case 20: return " ETAB <Table Overflow>";
-    default: return "";
+    case 0:
+      return {"EDVR", "DOS Error"};
+    case 1:
+      return {"ECIC", "Not CIC"};
+    case 2:
+      return {"ENOL", "No Listener"};
+    case 3:
+      return {"EADR", "Address error"};
+    case 4:
+      return {"EARG", "Invalid argument"};
+    case 5:
+      return {"ESAC", "Not Sys Ctrlr"};
+    case 6:
+      return {"EABO", "Op. aborted"};
+    case 7:
+      return {"ENEB", "No GPIB board"};
+    case 10:
+      return {"EOIP", "Async I/O in prg"};
+    case 11:
+      return {"ECAP", "No capability"};
+    case 12:
+      return {"EFSO", "File sys. error"};
+    case 14:
+      return {"EBUS", "Command error"};
+    case 15:
+      return {"ESTB", "Status byte lost"};
+    case 16:
+      return {"ESRQ", "SRQ stuck on"};
+    case 20:
+      return {"ETAB", "Table Overflow"};
+    default:
+      return {nullptr, nullptr};
   }
+}
+
+}  // namespace
+
+std::string errorName(int iberr) {
+  const ErrorNames names = namesOf(iberr);
+  if (!names.code) return {};
+  return std::string(" ") + names.code + " <" + names.meaning + ">";
+}
+
+std::string errorCodeName(int iberr) {
+  const char* code = namesOf(iberr).code;
+  return code ? code : "";
 }
 
 std::string statusReportText(const std::string& label, int ibsta, int iberr, long ibcntl) {

@@ -8,6 +8,8 @@ namespace bus {
 std::string statusName(int ibsta);
 // Name of a driver error code (" ENOL <No Listener>"), empty for codes without one.
 std::string errorName(int iberr);
+// Its short name alone ("ENOL"), empty for codes without one.
+std::string errorCodeName(int iberr);
 
 // The one-line report of a failed driver call:
 // label, two blanks, status name, " >", "iberr = ", iberr as number text, its name,

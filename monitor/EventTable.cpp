@@ -4,17 +4,22 @@
 #include <QColor>
 #include <algorithm>
 
-#include "RtuDecode.h"
+#include "FrameText.h"
 
 namespace monitor {
 
 const char* layerName(trace::Layer layer) {
   switch (layer) {
-    case trace::Layer::GpibCall: return "GPIB call";
-    case trace::Layer::GpibData: return "GPIB data";
-    case trace::Layer::Modbus: return "Modbus";
-    case trace::Layer::Console: return "console";
-    case trace::Layer::Sim: return "simulator";
+    case trace::Layer::GpibCall:
+      return "GPIB call";
+    case trace::Layer::GpibData:
+      return "GPIB data";
+    case trace::Layer::Modbus:
+      return "Modbus";
+    case trace::Layer::Console:
+      return "console";
+    case trace::Layer::Sim:
+      return "simulator";
   }
   return "";
 }
@@ -24,9 +29,9 @@ EventTable::EventTable(std::size_t capacity, QObject* parent)
 
 QString EventTable::decoded(const Row& row) {
   const trace::Event& e = row.event;
-  if (e.layer != trace::Layer::Modbus) return {};
-  const bool response = e.text.starts_with("rtu response");
-  return QString::fromStdString(describeFrame(e.frame, response ? &e.request : nullptr));
+  if (e.layer() != trace::Layer::Modbus) return {};
+  const bool response = e.kind == trace::Kind::Response;
+  return QString::fromStdString(modbus::describeFrame(e.frame, response ? &e.request : nullptr));
 }
 
 void EventTable::setCapacity(std::size_t capacity) {
@@ -40,11 +45,11 @@ void EventTable::setCapacity(std::size_t capacity) {
 
 void EventTable::add(const trace::Event& event) {
   Row row{event, order_++, group_};
-  if (event.layer == trace::Layer::Modbus) {
+  if (event.layer() == trace::Layer::Modbus) {
     held_.push_back(std::move(row));
     return;
   }
-  if (event.layer == trace::Layer::GpibCall && event.text.starts_with("call Send(")) {
+  if (event.kind == trace::Kind::Call && event.call.routine == bus::Routine::Send) {
     // A new line to a device: it and the frames it caused form the next group.
     row.group = ++group_;
     for (Row& frame : held_) frame.group = group_;
@@ -52,7 +57,7 @@ void EventTable::add(const trace::Event& event) {
     awaitingLine_ = true;
     return;
   }
-  if (awaitingLine_ && event.layer == trace::Layer::GpibData) {
+  if (awaitingLine_ && event.layer() == trace::Layer::GpibData) {
     awaitingLine_ = false;
     take(std::move(row));
     releaseHeld();
@@ -147,17 +152,22 @@ QVariant EventTable::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {
-        case Time: return QString::number(row.event.ms);
-        case Layer: return QString(layerName(row.event.layer));
-        case Text: return QString::fromStdString(row.event.text);
-        case Decoded: return decoded(row);
-        default: return {};
+        case Time:
+          return QString::number(row.event.ms);
+        case Layer:
+          return QString(layerName(row.event.layer()));
+        case Text:
+          return QString::fromStdString(trace::eventText(row.event));
+        case Decoded:
+          return decoded(row);
+        default:
+          return {};
       }
     case Qt::ForegroundRole:
-      return row.event.error ? QBrush(QColor(170, 0, 0)) : QVariant();
+      return row.event.error() ? QBrush(QColor(170, 0, 0)) : QVariant();
     case Qt::BackgroundRole:
       // Errors stand out; otherwise each line and all it caused share a shade.
-      if (row.event.error) return QBrush(QColor(255, 215, 215));
+      if (row.event.error()) return QBrush(QColor(255, 215, 215));
       return row.group % 2 ? QBrush(QColor(236, 242, 250)) : QVariant();
     case Qt::TextAlignmentRole:
       return index.column() == Time ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
@@ -186,9 +196,10 @@ void EventFilter::setText(const QString& text) {
 bool EventFilter::filterAcceptsRow(int row, const QModelIndex&) const {
   const auto* table = static_cast<const EventTable*>(sourceModel());
   const trace::Event& event = table->event(row);
-  if (hidden_ & (1u << static_cast<unsigned>(event.layer))) return false;
+  if (hidden_ & (1u << static_cast<unsigned>(event.layer()))) return false;
   if (text_.isEmpty()) return true;
-  if (QString::fromStdString(event.text).contains(text_, Qt::CaseInsensitive)) return true;
+  if (QString::fromStdString(trace::eventText(event)).contains(text_, Qt::CaseInsensitive))
+    return true;
   return table->decoded(row).contains(text_, Qt::CaseInsensitive);
 }
 

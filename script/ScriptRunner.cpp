@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -119,9 +119,8 @@ std::optional<std::string> ScriptRunner::readFile(const std::string& path) {
   return text.str();
 }
 
-void ScriptRunner::driverCall(const std::string& call, const bus::Status&, const std::string*) {
-  if (!acting_) return;
-  if (auto line = bus::sentLine(call)) sent_.push_back(std::move(*line));
+void ScriptRunner::driverCall(const bus::Call& call) {
+  if (acting_ && call.routine == bus::Routine::Send) sent_.push_back(call.sent);
 }
 
 void ScriptRunner::pause(double seconds) {
@@ -211,7 +210,8 @@ QWidget* ScriptRunner::findInWindow(const std::string& name, std::string& proble
     problem = "no control " + control.toStdString() + " in " + window.toStdString();
     return nullptr;
   }
-  problem = "the window " + window.toStdString() + " is not open (open " + window.toStdString() + ")";
+  problem =
+      "the window " + window.toStdString() + " is not open (open " + window.toStdString() + ")";
   return nullptr;
 }
 

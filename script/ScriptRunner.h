@@ -57,8 +57,7 @@ class ScriptRunner final : public bus::Observer {
   // Whether Exit (or closing the main window) has ended the console.
   bool ended() const { return ended_; }
 
-  void driverCall(const std::string& call, const bus::Status& after,
-                  const std::string* received) override;
+  void driverCall(const bus::Call& call) override;
   void pause(double seconds) override;
   void beep() override;
 

@@ -14,9 +14,6 @@ constexpr const char* kSerial = "SIM-000417";
 constexpr const char* kFirmware = "2.10";
 constexpr const char* kDefaultModel = "5630";
 
-constexpr int kMaxReadCount = 125;
-constexpr int kMaxWriteCount = 123;
-
 std::string composeIdentity(const std::string& model) {
   return std::string(kMaker) + "," + model + "," + kSerial + "," + kFirmware;
 }
@@ -30,11 +27,6 @@ std::string formatRegister(std::uint16_t value, bool hex) {
   else
     std::snprintf(text, sizeof text, "%d", static_cast<int>(static_cast<std::int16_t>(value)));
   return text;
-}
-
-void putWord(Bytes& frame, long value) {
-  frame.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
-  frame.push_back(static_cast<std::uint8_t>(value & 0xFF));
 }
 
 }  // namespace
@@ -314,13 +306,13 @@ void Converter::readRegisters(const std::string& parameters, std::vector<std::st
   }
   const auto first = number(fields[0], 0, 65535);
   if (!first) return;
-  const auto count = number(fields[1], 1, kMaxReadCount);
+  const auto count = number(fields[1], 1, modbus::kMaxReadCount);
   if (!count) return;
 
-  Bytes frame{static_cast<std::uint8_t>(modbusAddress_ & 0xFF), kReadHolding};
-  putWord(frame, *first);
-  putWord(frame, *count);
-  const auto data = transact(std::move(frame), 5 + 2 * static_cast<std::size_t>(*count));
+  const auto data = transact(
+      modbus::readRequest(slave(), modbus::kReadHolding, static_cast<std::uint16_t>(*first),
+                          static_cast<std::uint16_t>(*count)),
+      5 + 2 * static_cast<std::size_t>(*count));
   if (!data) {
     failedQuery_ = true;
     return;
@@ -328,7 +320,7 @@ void Converter::readRegisters(const std::string& parameters, std::vector<std::st
   std::string line;
   for (long i = 0; i < *count; ++i) {
     if (i) line += ',';
-    const auto value = static_cast<std::uint16_t>(((*data)[3 + 2 * i] << 8) | (*data)[4 + 2 * i]);
+    const std::uint16_t value = modbus::word(*data, 3 + 2 * static_cast<std::size_t>(i));
     line += formatRegister(value, hex_);
   }
   replies.push_back(std::move(line));
@@ -336,40 +328,34 @@ void Converter::readRegisters(const std::string& parameters, std::vector<std::st
 
 void Converter::writeRegisters(const std::string& parameters) {
   const std::vector<std::string> fields = splitParameters(parameters);
-  if (fields.size() < 2 || fields.size() > kMaxWriteCount + 1) {
+  if (fields.size() < 2 || fields.size() > modbus::kMaxWriteCount + 1) {
     status_.setEvent(StatusModel::CME);
     return;
   }
   const auto first = number(fields[0], 0, 65535);
   if (!first) return;
-  std::vector<long> values;
+  // Negative values travel as their 16-bit two's complement.
+  std::vector<std::uint16_t> values;
   for (std::size_t i = 1; i < fields.size(); ++i) {
     // Signed or unsigned 16-bit values; a fraction is rounded to the nearest whole number.
     const auto value = number(fields[i], -32768, 65535);
     if (!value) return;
-    values.push_back(*value);
+    values.push_back(static_cast<std::uint16_t>(*value));
   }
 
-  Bytes frame{static_cast<std::uint8_t>(modbusAddress_ & 0xFF)};
-  if (values.size() == 1) {
-    frame.push_back(kWriteSingle);
-    putWord(frame, *first);
-    putWord(frame, values[0]);
-  } else {
-    frame.push_back(kWriteMultiple);
-    putWord(frame, *first);
-    putWord(frame, static_cast<long>(values.size()));
-    frame.push_back(static_cast<std::uint8_t>(2 * values.size()));
-    for (long value : values) putWord(frame, value);
-  }
-  transact(std::move(frame), 8);
+  const auto reg = static_cast<std::uint16_t>(*first);
+  transact(values.size() == 1 ? modbus::writeSingleRequest(slave(), reg, values[0])
+                              : modbus::writeMultipleRequest(slave(), reg, values),
+           8);
 }
 
-std::optional<Bytes> Converter::transact(Bytes frame, std::size_t expectedLength) {
-  // An address no slave can have goes out as 255, which no one answers.
-  if (modbusAddress_ < 0 || modbusAddress_ > 247) frame[0] = 0xFF;
-  appendCrc(frame);
-  RtuExchange exchange;
+std::uint8_t Converter::slave() const {
+  return modbusAddress_ >= 0 && modbusAddress_ <= 247 ? static_cast<std::uint8_t>(modbusAddress_)
+                                                      : 0xFF;
+}
+
+std::optional<modbus::Bytes> Converter::transact(modbus::Bytes frame, std::size_t expectedLength) {
+  modbus::RtuExchange exchange;
   exchange.time = clock_.now();
   exchange.request = frame;
 
@@ -387,9 +373,8 @@ std::optional<Bytes> Converter::transact(Bytes frame, std::size_t expectedLength
       }
     } else if (code >= 1 && code < kCrcError) {
       // An exception answer the controller did not give.
-      exchange.response = {frame[0], static_cast<std::uint8_t>(frame[1] | 0x80),
-                           static_cast<std::uint8_t>(code)};
-      appendCrc(exchange.response);
+      exchange.response =
+          modbus::exceptionResponse(frame[0], frame[1], static_cast<std::uint8_t>(code));
     }
     exchange.errorCode = code;
   } else {
@@ -403,24 +388,24 @@ std::optional<Bytes> Converter::transact(Bytes frame, std::size_t expectedLength
   return std::move(exchange.response);
 }
 
-int Converter::judge(const Bytes& request, const Bytes& response,
+int Converter::judge(const modbus::Bytes& request, const modbus::Bytes& response,
                      std::size_t expectedLength) const {
   if (response.empty()) {
     // A broadcast write expects no answer.
-    const bool broadcastWrite = request[0] == 0 && request[1] != kReadHolding;
+    const bool broadcastWrite = request[0] == 0 && request[1] != modbus::kReadHolding;
     return broadcastWrite ? 0 : kTimeout;
   }
-  const bool exception = response.size() >= 2 && (response[1] & 0x80);
+  const bool exception = response.size() >= 2 && (response[1] & modbus::kExceptionBit);
   const std::size_t length = exception ? 5 : expectedLength;
   if (response.size() < length) {
     const int received = static_cast<int>(response.size());
     return kPartialBase + (received < 99 ? received : 99);
   }
-  if (response.size() != length || !crcValid(response) || response[0] != request[0] ||
+  if (response.size() != length || !modbus::crcValid(response) || response[0] != request[0] ||
       (response[1] & 0x7F) != request[1])
     return kCrcError;
   if (exception) return response[2] != 0 ? response[2] : kCrcError;
-  if (request[1] == kReadHolding && response[2] != length - 5) return kCrcError;
+  if (request[1] == modbus::kReadHolding && response[2] != length - 5) return kCrcError;
   return 0;
 }
 

@@ -7,7 +7,7 @@
 
 #include "Clock.h"
 #include "Device.h"
-#include "Modbus.h"
+#include "Frame.h"
 #include "WatlowF4.h"
 
 namespace sim {
@@ -29,7 +29,7 @@ class Converter final : public Device {
   static constexpr int kTimeout = 101;
   static constexpr int kPartialBase = 200;
 
-  using FrameListener = std::function<void(const RtuExchange&)>;
+  using FrameListener = std::function<void(const modbus::RtuExchange&)>;
 
   Converter(bus::Clock& clock, WatlowF4& controller);
 
@@ -93,8 +93,12 @@ class Converter final : public Device {
   void readRegisters(const std::string& parameters, std::vector<std::string>& replies);
   void writeRegisters(const std::string& parameters);
   // One transaction; the response PDU's data on success, nothing on failure.
-  std::optional<Bytes> transact(Bytes frame, std::size_t expectedLength);
-  int judge(const Bytes& request, const Bytes& response, std::size_t expectedLength) const;
+  // The slave address the requests go to: one no slave can have goes out as 255, which no one
+  // answers.
+  std::uint8_t slave() const;
+  std::optional<modbus::Bytes> transact(modbus::Bytes frame, std::size_t expectedLength);
+  int judge(const modbus::Bytes& request, const modbus::Bytes& response,
+            std::size_t expectedLength) const;
   std::optional<long> number(const std::string& text, long low, long high);
   void refreshService() { status_.update(!output_.empty()); }
 

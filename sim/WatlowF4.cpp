@@ -28,15 +28,6 @@ std::int16_t toRegister(double value) {
   return static_cast<std::int16_t>(std::lround(std::clamp(cleaned, -32768.0, 32767.0)));
 }
 
-std::uint16_t word(const Bytes& frame, std::size_t at) {
-  return static_cast<std::uint16_t>((frame[at] << 8) | frame[at + 1]);
-}
-
-void putWord(Bytes& frame, std::uint16_t value) {
-  frame.push_back(static_cast<std::uint8_t>(value >> 8));
-  frame.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-
 bool inRange(int value, int low, int high) { return value >= low && value <= high; }
 
 double fahrenheitToCelsius(double f) { return (f - 32.0) * 5.0 / 9.0; }
@@ -311,7 +302,7 @@ std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
     }
     default:
       if (reg >= 4000 && reg <= 4060) return readProfileRegister(reg, value);
-      return kIllegalAddress;
+      return modbus::kIllegalAddress;
   }
 }
 
@@ -327,51 +318,51 @@ std::uint8_t WatlowF4::write(int reg, std::int16_t value) {
     case 5:
     case 100:
     case 200:
-      return kIllegalAddress;
+      return modbus::kIllegalAddress;
     case 25:
       // Edits take effect as they are written; the save command only has to be well formed.
-      return v == 0 ? 0 : kIllegalValue;
+      return v == 0 ? 0 : modbus::kIllegalValue;
     case 300:
       // At or below the low limit means "off"; only the high limit is enforced.
-      if (v > highLimit_) return kIllegalValue;
+      if (v > highLimit_) return modbus::kIllegalValue;
       setPoint_ = v;
       hold_.reset();
       outputsOff_ = false;
       return 0;
     case 500:
     case 550:
-      if (!inRange(v, 0, 1)) return kIllegalValue;
+      if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
       (reg == 500 ? ctrl1a_ : ctrl1b_) = v;
       return 0;
     case 507:
-      if (!inRange(v, 0, 999)) return kIllegalValue;
+      if (!inRange(v, 0, 999)) return modbus::kIllegalValue;
       hysteresis_ = v;
       return 0;
     case 602:
-      if (v >= highLimit_) return kIllegalValue;
+      if (v >= highLimit_) return modbus::kIllegalValue;
       lowLimit_ = v;
       return 0;
     case 603:
-      if (v <= lowLimit_) return kIllegalValue;
+      if (v <= lowLimit_) return modbus::kIllegalValue;
       highLimit_ = v;
       return 0;
     case 700:
     case 717:
-      if (!inRange(v, 0, 2)) return kIllegalValue;
+      if (!inRange(v, 0, 2)) return modbus::kIllegalValue;
       (reg == 700 ? out1a_ : out1b_) = v;
       return 0;
     case 901:
-      if (!inRange(v, 0, 1)) return kIllegalValue;
+      if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
       changeUnit(v);
       return 0;
     case 1217:
-      if (!inRange(v, 0, 1)) return kIllegalValue;
+      if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
       if (v == 1) run_.reset();
       return 0;
     case 1916:
     case 1917:
     case 1918: {
-      if (!inRange(v, 0, reg == 1916 ? 23 : 59)) return kIllegalValue;
+      if (!inRange(v, 0, reg == 1916 ? 23 : 59)) return modbus::kIllegalValue;
       const int seconds = static_cast<int>(timeOfDay());
       int parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
       parts[reg - 1916] = v;
@@ -380,7 +371,7 @@ std::uint8_t WatlowF4::write(int reg, std::int16_t value) {
     }
     default:
       if (reg >= 4000 && reg <= 4060) return writeProfileRegister(reg, v);
-      return kIllegalAddress;
+      return modbus::kIllegalAddress;
   }
 }
 
@@ -451,18 +442,18 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
       value = field(&Step::endAction);
       return 0;
     default:
-      return kIllegalAddress;
+      return modbus::kIllegalAddress;
   }
 }
 
 std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
   switch (reg) {
     case 4000:
-      if (!inRange(v, 1, kMaxProfiles)) return kIllegalValue;
+      if (!inRange(v, 1, kMaxProfiles)) return modbus::kIllegalValue;
       selectedProfile_ = v;
       return 0;
     case 4001:
-      if (!inRange(v, 1, kMaxSteps)) return kIllegalValue;
+      if (!inRange(v, 1, kMaxSteps)) return modbus::kIllegalValue;
       selectedStep_ = v;
       return 0;
     case 4002:
@@ -480,20 +471,20 @@ std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
     case 4060:
       break;
     default:
-      return kIllegalAddress;
+      return modbus::kIllegalAddress;
   }
 
   Step* step = selectedStep();
-  if (!step || !editable(selectedProfile_)) return kIllegalValue;
+  if (!step || !editable(selectedProfile_)) return modbus::kIllegalValue;
   const auto set = [v](int& field, int low, int high) -> std::uint8_t {
-    if (!inRange(v, low, high)) return kIllegalValue;
+    if (!inRange(v, low, high)) return modbus::kIllegalValue;
     field = v;
     return 0;
   };
   switch (reg) {
     case 4003:
       if (v != kAutoStart && v != kTimed && v != kRampRate && v != kSoak && v != kEnd)
-        return kIllegalValue;
+        return modbus::kIllegalValue;
       step->type = v;
       return 0;
     case 4004:
@@ -538,23 +529,23 @@ std::uint8_t WatlowF4::profileAction(int action) {
       return 0;
     }
     case 2: {  // insert a step before the selected one (or append after the last)
-      if (!editable(selectedProfile_)) return kIllegalValue;
+      if (!editable(selectedProfile_)) return modbus::kIllegalValue;
       if (selectedStep_ > static_cast<int>(profile->size()) + 1 ||
           profile->size() >= static_cast<std::size_t>(kMaxSteps))
-        return kIllegalValue;
+        return modbus::kIllegalValue;
       profile->insert(profile->begin() + (selectedStep_ - 1), Step{});
       return 0;
     }
     case 3:  // delete the selected profile
-      if (!editable(selectedProfile_)) return kIllegalValue;
+      if (!editable(selectedProfile_)) return modbus::kIllegalValue;
       profile.reset();
       return 0;
     case 4:  // delete the selected step
-      if (!selectedStep() || !editable(selectedProfile_)) return kIllegalValue;
+      if (!selectedStep() || !editable(selectedProfile_)) return modbus::kIllegalValue;
       profile->erase(profile->begin() + (selectedStep_ - 1));
       return 0;
     case 5: {  // run from the selected step
-      if (!selectedStep()) return kIllegalValue;
+      if (!selectedStep()) return modbus::kIllegalValue;
       advance();
       run_ = Run{selectedProfile_, static_cast<std::size_t>(selectedStep_ - 1), 0.0, 0.0,
                  temperature_};
@@ -564,17 +555,18 @@ std::uint8_t WatlowF4::profileAction(int action) {
       return 0;
     }
     case 255:
-      if (run_) return kIllegalValue;
+      if (run_) return modbus::kIllegalValue;
       for (auto& p : profiles_) p.reset();
       return 0;
     default:
-      return kIllegalValue;
+      return modbus::kIllegalValue;
   }
 }
 
 // ---- the Modbus slave ----------------------------------------------------------------------
 
-Bytes WatlowF4::handle(const Bytes& request) {
+modbus::Bytes WatlowF4::handle(const modbus::Bytes& request) {
+  using namespace modbus;
   if (request.size() < 4 || !crcValid(request)) return {};
   const std::uint8_t address = request[0];
   const bool broadcast = address == 0;
@@ -584,9 +576,7 @@ Bytes WatlowF4::handle(const Bytes& request) {
   const std::uint8_t function = request[1];
   const auto exception = [&](std::uint8_t code) {
     if (broadcast) return Bytes{};
-    Bytes reply{kAddress, static_cast<std::uint8_t>(function | 0x80), code};
-    appendCrc(reply);
-    return reply;
+    return exceptionResponse(kAddress, function, code);
   };
   const auto touchesSilent = [&](int first, int count) {
     for (int reg = first; reg < first + count; ++reg) {
@@ -600,24 +590,23 @@ Bytes WatlowF4::handle(const Bytes& request) {
     case kReadHolding:
     case kReadInput: {
       if (broadcast) return {};
-      if (request.size() != 8) return exception(kIllegalValue);
+      if (request.size() != 8) return exception(modbus::kIllegalValue);
       const int first = word(request, 2);
       const int count = word(request, 4);
-      if (!inRange(count, 1, 125)) return exception(kIllegalValue);
+      if (!inRange(count, 1, kMaxReadCount)) return exception(modbus::kIllegalValue);
       if (touchesSilent(first, count)) return {};
-      Bytes reply{kAddress, function, static_cast<std::uint8_t>(2 * count)};
+      std::vector<std::uint16_t> values;
       for (int reg = first; reg < first + count; ++reg) {
         std::int16_t value = 0;
         if (const std::uint8_t code = read(reg, value)) return exception(code);
         const auto fault = faults_.find(reg);
-        putWord(reply,
-                fault != faults_.end() ? fault->second.value : static_cast<std::uint16_t>(value));
+        values.push_back(fault != faults_.end() ? fault->second.value
+                                                : static_cast<std::uint16_t>(value));
       }
-      appendCrc(reply);
-      return reply;
+      return readResponse(kAddress, function, values);
     }
     case kWriteSingle: {
-      if (request.size() != 8) return exception(kIllegalValue);
+      if (request.size() != 8) return exception(modbus::kIllegalValue);
       const int reg = word(request, 2);
       if (touchesSilent(reg, 1)) return {};
       if (const std::uint8_t code = write(reg, static_cast<std::int16_t>(word(request, 4))))
@@ -625,12 +614,12 @@ Bytes WatlowF4::handle(const Bytes& request) {
       return broadcast ? Bytes{} : request;
     }
     case kWriteMultiple: {
-      if (request.size() < 9) return exception(kIllegalValue);
+      if (request.size() < 9) return exception(modbus::kIllegalValue);
       const int first = word(request, 2);
       const int count = word(request, 4);
-      if (!inRange(count, 1, 123) || request[6] != 2 * count ||
+      if (!inRange(count, 1, kMaxWriteCount) || request[6] != 2 * count ||
           request.size() != 9 + 2 * static_cast<std::size_t>(count))
-        return exception(kIllegalValue);
+        return exception(modbus::kIllegalValue);
       if (touchesSilent(first, count)) return {};
       for (int i = 0; i < count; ++i) {
         const auto value = static_cast<std::int16_t>(word(request, 7 + 2 * i));
@@ -642,7 +631,7 @@ Bytes WatlowF4::handle(const Bytes& request) {
       return reply;
     }
     default:
-      return exception(kIllegalFunction);
+      return exception(modbus::kIllegalFunction);
   }
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Clock.h"
-#include "Modbus.h"
+#include "Frame.h"
 
 namespace sim {
 
@@ -37,7 +37,7 @@ class WatlowF4 {
 
   // Answers one RTU request frame with its response frame, or with nothing: a bad CRC, another
   // slave address, a broadcast, or a register told to answer nothing.
-  Bytes handle(const Bytes& request);
+  modbus::Bytes handle(const modbus::Bytes& request);
 
   // Register access as a Modbus master sees it; 0 or the exception code.
   std::uint8_t read(int reg, std::int16_t& value);

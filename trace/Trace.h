@@ -16,15 +16,39 @@ namespace trace {
 // step), or a fault put on the simulated bench.
 enum class Layer { GpibCall, GpibData, Modbus, Console, Sim };
 
+// What happened.
+enum class Kind {
+  Call,      // a driver call and the status it left
+  Sent,      // the line a Send carried
+  Received,  // the bytes a Receive brought
+  Adapter,   // what a GPIB adapter's driver did beyond the call itself
+  Request,   // a Modbus request frame
+  Response,  // its response frame (none after a time-out)
+  Pause,
+  Beep,
+  Show,  // a window shown
+  Hide,  // a window hidden
+  Step,  // a script step about to run
+  Sim,   // a change made to the simulator by hand, as the `sim` step that makes it
+};
+
+// One event of the trace, as values; its words are made by eventText alone.
 struct Event {
-  long long ms = 0;    // since the trace began
-  Layer layer = Layer::Console;
-  std::string text;    // the trace line after the time: "call SendIFC(0) ibsta=..."
-  bool error = false;  // a failed driver call or Modbus transaction
-  // A Modbus event: the frame it shows (request or response) and, for a response, its request.
-  std::vector<std::uint8_t> frame;
-  std::vector<std::uint8_t> request;
-  int errorCode = 0;
+  long long ms = 0;  // since the trace began
+  Kind kind = Kind::Beep;
+  bus::Call call{};  // Call
+  // Sent, Received: the bytes; Show, Hide: the window; Step: its source line; Adapter: the note;
+  // Sim: the step.
+  std::string text{};
+  double seconds = 0;                   // Pause
+  int line = 0;                         // Step: its line in the script
+  std::vector<std::uint8_t> frame{};    // Request, Response: the frame's bytes
+  std::vector<std::uint8_t> request{};  // Response: the request it answers
+  int errorCode = 0;                    // Response: the converter's Modbus error after it
+
+  Layer layer() const;
+  // A failed driver call or Modbus transaction.
+  bool error() const;
 };
 
 // The bus trace: one event per line, handed to every sink as it happens, each starting with the
@@ -47,8 +71,7 @@ class Trace final : public bus::Observer {
 
   void addSink(Sink sink) { sinks_.push_back(std::move(sink)); }
 
-  void driverCall(const std::string& call, const bus::Status& after,
-                  const std::string* received) override;
+  void driverCall(const bus::Call& call) override;
   void pause(double seconds) override;
   void beep() override;
   void window(const std::string& name, bool shown) override;
@@ -71,13 +94,19 @@ class Trace final : public bus::Observer {
   static std::string hexBytes(const std::vector<std::uint8_t>& bytes);
 
  private:
-  void write(Layer layer, std::string text, bool error = false);
+  long long elapsedMs() const;
+  void write(Event event);
 
   const bus::Clock& clock_;
   double origin_;
   std::vector<Sink> sinks_;
 };
 
+// A driver call as made: `Send(0, 4, "*IDN?", NLend)`, `Receive(0, 4, 256, STOPend)`.
+std::string callText(const bus::Call& call);
+// The words of an event after its time ("call SendIFC(0) ibsta=0x0120 CMPL|CIC iberr=0
+// ibcntl=0"): the only place where an event becomes text.
+std::string eventText(const Event& event);
 // The trace file: its first line, and one line an event ("ms text"), flushed as written.
 extern const char* const kTraceHeader;
 std::string traceLine(const Event& event);

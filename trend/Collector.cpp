@@ -2,23 +2,14 @@
 
 #include <cctype>
 #include <charconv>
-#include <cstdlib>
 #include <utility>
 
 #include "NumberText.h"
-#include "QuotedText.h"
 #include "StatusReport.h"
 
 namespace trend {
 
 namespace {
-
-// The address of a Send or Receive call as the bus layer reports it: `Send(0, 4, ...`.
-int addressOf(const std::string& call) {
-  const std::size_t comma = call.find(',');
-  if (comma == std::string::npos) return -1;
-  return std::atoi(call.c_str() + comma + 1);
-}
 
 // A register line "R  100, 1" or "W  300, 90": its letter, register and first value. Only a
 // line with one command in it; anything else is not ours to read.
@@ -47,20 +38,18 @@ std::string upper(std::string text) {
 
 Collector::Collector(const bus::Clock& clock) : clock_(clock), origin_(clock.now()) {}
 
-void Collector::driverCall(const std::string& call, const bus::Status& after,
-                           const std::string* received) {
-  const bool failed = (after.ibsta & bus::ERR) != 0;
-  if (call.starts_with("Send(")) {
-    if (auto line = bus::sentLine(call)) sent(addressOf(call), *line, !failed);
-  } else if (call.starts_with("Receive(") && pending_ != Pending::None) {
-    replied(addressOf(call), received && !failed ? *received : std::string());
+void Collector::driverCall(const bus::Call& call) {
+  if (call.routine == bus::Routine::Send) {
+    sent(call.address, call.sent, !call.failed());
+  } else if (call.routine == bus::Routine::Receive && pending_ != Pending::None) {
+    replied(call.address, call.failed() ? std::string() : call.received);
   }
-  if (failed) {
+  if (call.failed()) {
     // "Receive EABO": the call and the short name of its error (the number when it has none).
-    const std::string error = bus::errorName(after.iberr);
-    const std::string code = error.empty() ? "error " + std::to_string(after.iberr)
-                                           : error.substr(1, error.find(' ', 1) - 1);
-    publish(Record::What::Event, EventKind::BusError, call.substr(0, call.find('(')) + " " + code);
+    const std::string code = bus::errorCodeName(call.after.iberr);
+    publish(Record::What::Event, EventKind::BusError,
+            std::string(bus::routineName(call.routine)) + " " +
+                (code.empty() ? "error " + std::to_string(call.after.iberr) : code));
   }
 }
 
@@ -99,22 +88,21 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
         newest_.setPoint = r->value;
         newest_.setPointOff = false;
         publish(Record::What::Event, EventKind::SetPointWritten,
-             "set point " + bus::plainNumberText(r->value));
+                "set point " + bus::plainNumberText(r->value));
       }
       break;
     case 901:
       newest_.unit = r->value == 0 ? 'F' : 'C';
-      publish(Record::What::Event, EventKind::UnitChanged,
-           std::string("unit ") + newest_.unit);
+      publish(Record::What::Event, EventKind::UnitChanged, std::string("unit ") + newest_.unit);
       break;
     case 4000:
       profile_ = r->value;
       break;
     case 4002:
       if (r->value == 5)
-        publish(Record::What::Event, EventKind::ProfileRun,
-             "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) +
-                 " run");
+        publish(
+            Record::What::Event, EventKind::ProfileRun,
+            "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) + " run");
       break;
     case 1217:
       if (r->value == 1) publish(Record::What::Event, EventKind::ProfileStop, "profile stop");

@@ -25,8 +25,7 @@ class Collector final : public bus::Observer {
   // Called with every record, in the order they happen.
   void addListener(Listener listener) { listeners_.push_back(std::move(listener)); }
 
-  void driverCall(const std::string& call, const bus::Status& after,
-                  const std::string* received) override;
+  void driverCall(const bus::Call& call) override;
 
   // The newest state, as the next record will carry it.
   const Record& newest() const { return newest_; }

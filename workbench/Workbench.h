@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <QHash>
+#include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,14 +42,14 @@ class Workbench final : public QObject {
  public:
   struct Settings {
     bool virtualTime = false;
-    QString driverLine;        // as shown under the main window
-    std::string logPath;       // --log FILE; empty for none
+    QString driverLine{};   // as shown under the main window
+    std::string logPath{};  // --log FILE; empty for none
     // The built-in simulator, when the console runs on it: View offers its panel. Every change
     // made there goes into the trace as the script step that makes it.
     sim::SimulatedBus* simulator = nullptr;
     // The file where the extra windows keep their place, size and options between runs; empty
     // for none (a scripted run starts the same way every time).
-    QString rememberIn;
+    QString rememberIn{};
   };
 
   // Watches the bus through `observers` (it makes no call of its own) on `clock`, and keeps the

@@ -7,17 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Exchange.h"
 #include "LibraryDriver.h"
 #include "NumberText.h"
-#include "Recorder.h"
 #include "StatusReport.h"
 #include "TestBus.h"
 
 namespace {
 
-using Bench = testing_support::Bench<testing_support::TestBus>;
+using Harness = testing_support::BusHarness<testing_support::TestBus>;
 constexpr bus::EotMode NL = bus::EotMode::NLend;
 
 TEST(Texts, NumberTextsNumericValuesWholeNumbersErrorNamesAndEscapes) {
@@ -49,9 +48,11 @@ TEST(Texts, NumberTextsNumericValuesWholeNumbersErrorNamesAndEscapes) {
   // Operator input in a message: UTF-8 letters stay, controls and stray bytes are escaped.
   const std::pair<std::string, std::string> printable[] = {
       {"a \\\"\x1b[2J\x07\t", "a \\\"\\x1B[2J\\x07\\t"},
-      {"Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5", "Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5"},
+      {"Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5",
+       "Gr\xc3\xbc\xc3\x9f\xe2\x82\xac\xf0\x9f\x94\xa5"},
       {"\xc2\x9b\xc2\xa0\x9b\xc3", "\\xC2\\x9B\xc2\xa0\\x9B\\xC3"},  // C1 CSI, NBSP, stray
-      {"\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80", "\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
+      {"\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80",
+       "\\xE0\\x80\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
       {std::string(15, 'x') + "\xc3\xa4", std::string(15, 'x') + "\xc3\xa4"},
       {std::string(16, 'x') + "\xc3\xa4", std::string(16, 'x') + "..."},
       {std::string(14, 'x') + "\xc3\xa4y", std::string(14, 'x') + "\xc3\xa4..."},
@@ -61,7 +62,7 @@ TEST(Texts, NumberTextsNumericValuesWholeNumbersErrorNamesAndEscapes) {
 }
 
 TEST(QueryExchange, TrimsTheReplyFallsBackOnAnEmptyOneAndReportsBusErrorsWhenAsked) {
-  Bench b;
+  Harness b;
   struct : bus::ErrorBox {
     std::string shown;
     void showError(const std::string& text) override { shown += text + "\n"; }
@@ -99,7 +100,7 @@ TEST(QueryExchange, TrimsTheReplyFallsBackOnAnEmptyOneAndReportsBusErrorsWhenAsk
 }
 
 TEST(ReceiveDirect, ReadsIntoBlanksAndDropsWhatOverflowsItsCount) {
-  Bench b;
+  Harness b;
   b.driver.reply(std::string(256, 'A') + std::string(512, 'B'));
   EXPECT_TRUE(bus::queryExchange(b.gpib, "R  100, 1"));
   EXPECT_EQ(b.gpib.ReplyBuf, std::string(256, 'A'));
@@ -118,7 +119,7 @@ TEST(ReceiveDirect, ReadsIntoBlanksAndDropsWhatOverflowsItsCount) {
   EXPECT_EQ(b.tap.take(), "<0");
 }
 
-TEST(GPIB32, DelayWaitsOutAClockThatWakesEarlyBeepSoundsAndTheRecorderKeepsEveryEvent) {
+TEST(GPIB32, DelayWaitsOutAClockThatWakesEarlyAndBeepSounds) {
   struct : bus::Clock, bus::Sound {  // as a real clock may, it wakes after a quarter second
     double t = 0, beeps = 0;
     double now() const override { return t; }
@@ -126,18 +127,13 @@ TEST(GPIB32, DelayWaitsOutAClockThatWakesEarlyBeepSoundsAndTheRecorderKeepsEvery
     void beep() override { ++beeps; }
   } early;
   testing_support::TestBus driver;
-  bus::Recorder rec;
-  bus::GPIB32 gpib(driver, early, early, &rec);
+  testing_support::Tap tap;
+  bus::GPIB32 gpib(driver, early, early, &tap);
   gpib.SendIFC(0);
   gpib.Delay(0.75);
   gpib.Beep();
-  rec.window("frmMain", false);
-  EXPECT_EQ(rec.events(),
-            (testing_support::Lines{"SendIFC(0)", "pause 0.75", "beep", "hide frmMain"}));
-  EXPECT_EQ(early.t + early.beeps + rec.beeps(), 0.75 + 2);
-  rec.clear();
-  EXPECT_EQ(rec.beeps() + rec.events().size(), 0u);
-  EXPECT_LT(bus::SteadyClock().now(), 60);  // seconds since it was made, not since boot
+  EXPECT_EQ(tap.take(), "SendIFC(0) | ~0.75 | beep");
+  EXPECT_EQ(early.t + early.beeps + tap.beeps(), 0.75 + 2);
 }
 
 template <typename T>
@@ -159,13 +155,13 @@ bool isLoaded(const char* path) {
 TEST(LibraryDriver, CallsReachTheLibraryWithTheirArgumentsOrAreRefusedAndRefreshTheStatus) {
   struct : bus::Observer {  // what each Receive delivered, as the bus trace sees it
     std::string got;
-    void driverCall(const std::string&, const bus::Status&, const std::string* bytes) override {
-      if (bytes) got += "=" + *bytes;
+    void driverCall(const bus::Call& call) override {
+      if (call.routine == bus::Routine::Receive) got += "=" + call.received;
     }
   } seen;
   const Library lib(dlopen(LIB_DEFAULT, RTLD_NOW), dlclose);  // the very copy the driver calls
   bus::LibraryDriver d(LIB_DEFAULT);
-  Bench b;
+  Harness b;
   bus::GPIB32 g(d, b.clock, b.sound, &seen);
   const std::vector<std::int16_t> pads{1, 4, 5, 7}, cut{5, bus::NOADDR, 7};
   const std::array<long, 4> failed{0x8100, 6, 3, 1}, unended{0x100, 0, 2, 2};

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <string>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Controls.h"
 #include "Layout.h"
 #include "MainWindow.h"
@@ -78,7 +78,7 @@ class Console : public ::testing::Test {
     return out.join(' ').toStdString();
   }
 
-  Bench<TestBus> b;
+  BusHarness<TestBus> b;
   bus::GPIB32& gpib =
       (b.gpib.InterfaceName = "", b.gpib.BoardIndex = 1, b.gpib.ConverterAddr = 9, b.gpib);
   console::MainWindow w{gpib, "test bus"};
@@ -250,7 +250,7 @@ TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
 
 // The simulated F4 heats at 3 degrees a second; a tick of the temperature display takes 0.1 s.
 TEST(LiveDisplayOnTheSimulator, FollowsTheHeaterTickByTick) {
-  Bench<sim::SimulatedBus> b;
+  BusHarness<sim::SimulatedBus> b;
   console::MainWindow w{b.gpib};
   type(w, "txtSetPt", "90");
   for (const char* button : {"cmdInitialize", "cmdStatic", "cmdSetPt", "cmdRdTemp2"})

@@ -14,10 +14,8 @@
 #include "Controls.h"
 #include "EventTable.h"
 #include "MainWindow.h"
-#include "Modbus.h"
 #include "MonitorWindow.h"
 #include "Observers.h"
-#include "RtuDecode.h"
 #include "SimulatedBus.h"
 #include "SimulatedConsole.h"
 #include "Trace.h"
@@ -26,46 +24,6 @@
 namespace {
 
 using namespace testing_support;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes withCrc(Bytes frame) {
-  sim::appendCrc(frame);
-  return frame;
-}
-
-TEST(RtuDecode, EveryFrameKind) {
-  const Bytes read = withCrc({1, 3, 0, 100, 0, 1}), single = withCrc({1, 6, 1, 44, 0, 90});
-  const Bytes multiple = withCrc({1, 16, 0x0F, 0xA0, 0, 2, 4, 0, 3, 0, 1});
-  Bytes damaged = withCrc({1, 3, 2, 0, 75});
-  damaged.back() ^= 0xFF;
-  const struct {
-    Bytes frame;
-    const Bytes* request;
-    const char* words;
-  } rows[] = {
-      {read, nullptr, "slave 1, read holding registers 100, count 1, CRC good"},
-      {withCrc({1, 3, 4, 0xFF, 0xD8, 0, 75}), &read, "slave 1, read holding registers: -40, 75, CRC good"},
-      {single, nullptr, "slave 1, write single register 300 = 90, CRC good"},
-      {single, &single, "slave 1, write single register 300 = 90 done, CRC good"},
-      {multiple, nullptr, "slave 1, write multiple registers 4000, count 2 = 3, 1, CRC good"},
-      {withCrc({1, 16, 0x0F, 0xA0, 0, 2}), &multiple,
-       "slave 1, write multiple registers 4000, count 2 done, CRC good"},
-      {withCrc({1, 0x83, 2}), &read,
-       "slave 1, exception 2 (illegal data address) to read holding registers, CRC good"},
-      {withCrc({1, 0x90, 3}), &multiple,
-       "slave 1, exception 3 (illegal data value) to write multiple registers, CRC good"},
-      {damaged, &read, "slave 1, read holding registers: 75, CRC bad"},
-      {withCrc({1, 3, 4, 0, 75}), &read,
-       "slave 1, read holding registers, 7 bytes that do not form its frame, CRC good"},
-      {withCrc({247, 0x2B, 0}), &read, "slave 247, function 43, 5 bytes that do not form its frame, CRC good"},
-      {{1, 3}, &read, "partial frame of 2 bytes"},
-      {{}, &read, "no response (time-out)"},
-  };
-  for (const auto& row : rows)
-    EXPECT_EQ(monitor::describeFrame(row.frame, row.request), row.words) << row.words;
-  EXPECT_EQ(monitor::exceptionName(9), "");
-}
-
 // The console on the simulated bench with its trace going to a file and to the monitor's table.
 struct Session {
   bus::VirtualClock clock;
@@ -84,9 +42,8 @@ struct Session {
     events.addSink(std::ref(writer));
     events.addSink([this](const trace::Event& e) { table.add(e); });
     observers.add(&events);
-    driver.converter().setFrameListener([this](const sim::RtuExchange& x) {
-      events.frame(x.request, x.response, x.errorCode);
-    });
+    driver.converter().setFrameListener(
+        [this](const modbus::RtuExchange& x) { events.frame(x.request, x.response, x.errorCode); });
   }
   // Rows as the layer's initial and the event's first words; "*" shaded (every other line and
   // all it caused), "!" an error.
@@ -119,9 +76,11 @@ TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
             "Gcall Receive(0 | Grecv \"2\\n\" | cbeep | ");
   // Saved, the table is the trace file exactly, in the trace's own order.
   EXPECT_EQ(s.table.traceText(), s.file.str());
-  EXPECT_EQ(s.table.linesOf({at + 3}).toStdString(),
-            std::to_string(s.table.event(at + 3).ms) + " rtu response 01 83 02 C0 F1 error=2"
-            "\tslave 1, exception 2 (illegal data address) to read holding registers, CRC good\n");
+  EXPECT_EQ(
+      s.table.linesOf({at + 3}).toStdString(),
+      std::to_string(s.table.event(at + 3).ms) +
+          " rtu response 01 83 02 C0 F1 error=2"
+          "\tslave 1, exception 2 (illegal data address) to read holding registers, CRC good\n");
 
   monitor::EventFilter filter;
   filter.setSourceModel(&s.table);
@@ -146,7 +105,8 @@ TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
 
   // Bounded: the newest ten, the older ones counted as dropped, the file the newest ten.
   monitor::EventTable small(10);
-  for (int i = 0; i < 25; ++i) small.add({.ms = i, .layer = trace::Layer::Console, .text = "pause " + std::to_string(i)});
+  for (int i = 0; i < 25; ++i)
+    small.add({.ms = i, .kind = trace::Kind::Pause, .seconds = static_cast<double>(i)});
   small.flush();
   EXPECT_EQ(small.rowCount(), 10);
   EXPECT_EQ(small.dropped(), 15u);

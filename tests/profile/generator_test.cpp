@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Controls.h"
 #include "Layout.h"
 #include "MainWindow.h"
@@ -50,7 +50,7 @@ class Generator : public ::testing::Test {
     return said + shown + offered + chosen;
   }
 
-  Bench<TestBus> bench;
+  BusHarness<TestBus> bench;
   console::MainWindow main{bench.gpib};
   profile::ProfileWindow& w = (main.cmdCreate_Click(), *main.profileWindow());
   const std::string opening = bench.tap.take();

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <map>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Controls.h"
 #include "MainWindow.h"
 #include "NumberText.h"
@@ -44,7 +44,7 @@ struct SwitchBus final : bus::Driver {
 
 // A console after discovery, with the window under test where most of its controls are live:
 // for the profile generator a timed step done and a ramp waiting for its temperature.
-struct Case : testing_support::Bench<SwitchBus> {
+struct Case : testing_support::BusHarness<SwitchBus> {
   explicit Case(int which) {
     main.exitProgram = [] {};
     main.cmdInitialize->click();

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Controls.h"
 #include "Layout.h"
 #include "MainWindow.h"
@@ -54,7 +54,7 @@ struct Setup : ::testing::Test, QObject {
   bool eventFilter(QObject*, QEvent* e) override {
     return paints += e->type() == QEvent::Paint, false;
   }
-  Bench<TestBus> b;
+  BusHarness<TestBus> b;
   QPointer<setup::SetupWindow> w;
   int paints = 0;
   std::string seen;

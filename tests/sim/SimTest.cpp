@@ -13,7 +13,7 @@ namespace {
 
 std::string num(double value) { return (std::ostringstream() << value).str(); }
 std::string rep(const std::string& t, int n) { return n ? t + rep(t, n - 1) : ""; }
-std::string hex(const sim::Bytes& bytes) {
+std::string hex(const modbus::Bytes& bytes) {
   std::string text;
   for (int b : bytes) text += "0123456789ABCDEF"[b >> 4], text += "0123456789ABCDEF"[b & 15];
   return text;
@@ -36,7 +36,7 @@ struct Sim {
   std::string frames;
 
   Sim() {
-    bus.converter().setFrameListener([this](const sim::RtuExchange& e) {
+    bus.converter().setFrameListener([this](const modbus::RtuExchange& e) {
       frames += " " + hex(e.request) + ">" + hex(e.response);
     });
     bus.ibtmo(0, 11);  // 1 s, as the console sets it
@@ -59,10 +59,10 @@ struct Sim {
     if (kind == '%') return f4.setAmbient(std::stod(s.erase(0, 1))), "";
     if (kind == '#') return "#" + std::exchange(frames, "");
     if (kind == '?' || std::isdigit(kind)) return registers(s);
-    sim::Bytes frame;
+    modbus::Bytes frame;
     for (std::size_t i = 1; kind == '&' && i < s.size(); i += 2)
       frame.push_back(static_cast<std::uint8_t>(std::stoi(s.substr(i, 2), nullptr, 16)));
-    if (kind == '&') return sim::appendCrc(frame), "&" + hex(f4.handle(frame));
+    if (kind == '&') return modbus::appendCrc(frame), "&" + hex(f4.handle(frame));
     const bool query = std::string("<>})$!").find(kind) == std::string::npos;
     std::size_t used = 0;
     if (!query) s.erase(0, 1);

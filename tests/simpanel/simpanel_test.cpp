@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "Bench.h"
+#include "BusHarness.h"
 #include "Controls.h"
 #include "Layout.h"
 #include "MainWindow.h"
@@ -143,7 +143,7 @@ TEST(SimulatorPanel, ShowsChangesMadeBehindItsBack) {
 
 // The operator's reason for the panel: a fault set there reaches the console's error box.
 TEST(SimulatorPanel, AFailureSetOnThePanelReachesTheConsole) {
-  testing_support::Bench<sim::SimulatedBus> b;
+  testing_support::BusHarness<sim::SimulatedBus> b;
   bus::Observers observers;
   console::MainWindow main(b.gpib, "Driver: test bench");
   trace::Trace events(b.clock);
@@ -168,7 +168,7 @@ TEST(SimulatorPanel, AFailureSetOnThePanelReachesTheConsole) {
 
 // Without the simulator there is nothing to set: no View > Simulator.
 TEST(SimulatorPanel, NoMenuEntryOnADriverLibrary) {
-  testing_support::Bench<sim::SimulatedBus> b;
+  testing_support::BusHarness<sim::SimulatedBus> b;
   bus::Observers observers;
   console::MainWindow main(b.gpib, "Driver: test bench");
   trace::Trace events(b.clock);

@@ -1,22 +1,10 @@
-#include "RtuDecode.h"
+#include "FrameText.h"
 
-#include "Modbus.h"
+#include "Frame.h"
 
-namespace monitor {
+namespace modbus {
 
 namespace {
-
-int word(const std::vector<std::uint8_t>& f, std::size_t at) { return (f[at] << 8) | f[at + 1]; }
-
-std::string functionName(int function) {
-  switch (function) {
-    case sim::kReadHolding: return "read holding registers";
-    case sim::kReadInput: return "read input registers";
-    case sim::kWriteSingle: return "write single register";
-    case sim::kWriteMultiple: return "write multiple registers";
-    default: return "function " + std::to_string(function);
-  }
-}
 
 // Register values as the controller holds them: signed 16-bit.
 std::string values(const std::vector<std::uint8_t>& f, std::size_t from, std::size_t count) {
@@ -30,24 +18,24 @@ std::string values(const std::vector<std::uint8_t>& f, std::size_t from, std::si
 std::string body(const std::vector<std::uint8_t>& f, bool response) {
   const std::size_t size = f.size() - 2;  // without the CRC
   const int function = f[1];
-  if (response && (function & 0x80) && size >= 3)
+  if (response && (function & kExceptionBit) && size >= 3)
     return "exception " + std::to_string(f[2]) + " (" + exceptionName(f[2]) + ") to " +
            functionName(function & 0x7F);
   switch (function) {
-    case sim::kReadHolding:
-    case sim::kReadInput:
+    case kReadHolding:
+    case kReadInput:
       if (!response && size == 6)
         return functionName(function) + " " + std::to_string(word(f, 2)) + ", count " +
                std::to_string(word(f, 4));
       if (response && size >= 3 && size == 3u + f[2] && f[2] % 2 == 0)
         return functionName(function) + ": " + values(f, 3, f[2] / 2u);
       break;
-    case sim::kWriteSingle:
+    case kWriteSingle:
       if (size == 6)
-        return functionName(function) + " " + std::to_string(word(f, 2)) + " = " +
-               values(f, 4, 1) + (response ? " done" : "");
+        return functionName(function) + " " + std::to_string(word(f, 2)) + " = " + values(f, 4, 1) +
+               (response ? " done" : "");
       break;
-    case sim::kWriteMultiple:
+    case kWriteMultiple:
       if (response && size == 6)
         return functionName(function) + " " + std::to_string(word(f, 2)) + ", count " +
                std::to_string(word(f, 4)) + " done";
@@ -63,15 +51,37 @@ std::string body(const std::vector<std::uint8_t>& f, bool response) {
 
 }  // namespace
 
+std::string functionName(int function) {
+  switch (function) {
+    case kReadHolding:
+      return "read holding registers";
+    case kReadInput:
+      return "read input registers";
+    case kWriteSingle:
+      return "write single register";
+    case kWriteMultiple:
+      return "write multiple registers";
+    default:
+      return "function " + std::to_string(function);
+  }
+}
+
 std::string exceptionName(int code) {
   switch (code) {
-    case sim::kIllegalFunction: return "illegal function";
-    case sim::kIllegalAddress: return "illegal data address";
-    case sim::kIllegalValue: return "illegal data value";
-    case 4: return "slave device failure";
-    case 5: return "acknowledge";
-    case 6: return "slave device busy";
-    default: return "";
+    case kIllegalFunction:
+      return "illegal function";
+    case kIllegalAddress:
+      return "illegal data address";
+    case kIllegalValue:
+      return "illegal data value";
+    case kDeviceFailure:
+      return "slave device failure";
+    case kAcknowledge:
+      return "acknowledge";
+    case kDeviceBusy:
+      return "slave device busy";
+    default:
+      return "";
   }
 }
 
@@ -86,7 +96,7 @@ std::string describeFrame(const std::vector<std::uint8_t>& frame,
   text += said.empty() ? functionName(frame[1] & 0x7F) + ", " + std::to_string(frame.size()) +
                              " bytes that do not form its frame"
                        : said;
-  return text + (sim::crcValid(frame) ? ", CRC good" : ", CRC bad");
+  return text + (crcValid(frame) ? ", CRC good" : ", CRC bad");
 }
 
-}  // namespace monitor
+}  // namespace modbus

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace monitor {
+namespace modbus {
 
 // A Modbus RTU frame in words: slave, function, register, count, values, exception code with
 // its name, and whether its CRC is good. `request` is given for a response, whose meaning
@@ -17,5 +17,8 @@ std::string describeFrame(const std::vector<std::uint8_t>& frame,
 
 // The name of a Modbus exception code ("illegal data address"); empty for one without a name.
 std::string exceptionName(int code);
+// The name of a function code ("read holding registers"; "function 7" for one the converter
+// does not use).
+std::string functionName(int function);
 
-}  // namespace monitor
+}  // namespace modbus

@@ -18,14 +18,14 @@ using Lines = std::vector<std::string>;
 //   >LINE        Send(0, 4, "LINE", NLend)          >@5 LINE   the same to address 5
 //   <            Receive(0, 4, 256, STOPend)        <80, <@5, <@5 80
 //   ~0.1         a pause of 0.1 s                   beep, show NAME, hide NAME
-// Any other call stands as made: SendIFC(0), ibonl(0, 0), DevClear(0, 4), FindLstn(0, 31).
+// Any other call stands as the trace writes it: SendIFC(0), ibonl(0, 0), DevClear(0, 4),
+// FindLstn(0, 31).
 class Tap final : public bus::Observer {
  public:
   // Called with each event's short form as it happens, while its handler still runs.
   std::function<void(const std::string& event)> during;
 
-  void driverCall(const std::string& call, const bus::Status& after,
-                  const std::string* received) override;
+  void driverCall(const bus::Call& call) override;
   void pause(double seconds) override;
   void beep() override;
   void window(const std::string& name, bool shown) override;
@@ -41,10 +41,11 @@ class Tap final : public bus::Observer {
   int beeps_ = 0;
 };
 
-// One clock, one driver, one GPIB32 as every window is handed it, in virtual time.
+// What a test drives the console's bus code on: one clock, one driver, one GPIB32 as every
+// window is handed it, in virtual time, with a Tap on its traffic.
 template <class Driver>
-struct Bench {
-  Bench() { gpib.InterfaceName = "GPIB"; }
+struct BusHarness {
+  BusHarness() { gpib.InterfaceName = "GPIB"; }
   static Driver make(bus::VirtualClock& clock) {
     if constexpr (std::is_constructible_v<Driver, bus::Clock&>)
       return Driver(clock);
