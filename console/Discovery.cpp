@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "Registers.h"
 
 namespace console {
 
@@ -75,7 +76,7 @@ void MainWindow::cmdInitialize_Click() {
       optUnits[1]->setEnabled(true);
 
       // The unit the controller works in; FirstTimeFlg = 0 keeps the selection from writing it.
-      g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerReadLine(901, 1), 1);
+      g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerReadLine(f4::Unit, 1), 1);
       g.Delay(0.1);
       g.ReplyBuf.assign(10, ' ');
       g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
@@ -93,7 +94,7 @@ void MainWindow::cmdInitialize_Click() {
 }
 
 void MainWindow::ReadModel() {
-  if (!bus::queryExchange(gpib_, bus::registerReadLine(0, 1), checks())) {
+  if (!bus::queryExchange(gpib_, bus::registerReadLine(f4::Model, 1), checks())) {
     showModbusError(true);  // ModelNumber keeps its former value
     return;
   }

@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "Registers.h"
 
 namespace console {
 
@@ -39,7 +40,10 @@ void MainWindow::cmdRunProfile_Click() {
   auto& g = gpib_;
   txtResults->clear();
   if (const auto profile = acceptedProfileEntry()) {
-    for (auto [reg, value] : {std::pair{4000.0f, *profile}, {4001.0f, 1.0f}, {4002.0f, 5.0f}})
+    using namespace f4;
+    for (auto [reg, value] : {std::pair<int, float>{ProfileNumber, *profile},
+                              {StepNumber, 1.0f},
+                              {ProfileAction, ProfileActions::Run}})
       g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
     errorRegisterReport(g, txtResults);
   }
@@ -48,7 +52,8 @@ void MainWindow::cmdRunProfile_Click() {
 
 void MainWindow::cmdStop_Click() {
   txtResults->clear();
-  gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, bus::registerWriteLine(1217, 1), 1);
+  gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr, bus::registerWriteLine(f4::ProfileStop, 1),
+                 1);
 }
 
 void MainWindow::cmdDelete_Click() {
@@ -67,14 +72,14 @@ void MainWindow::cmdConfirm_Click() {
       g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
     };
     if (txtProfile->text().toUpper() == "ALL") {
-      write(4000, 1);
-      write(4002, 255);
+      write(f4::ProfileNumber, 1);
+      write(f4::ProfileAction, f4::ProfileActions::DeleteAll);
     } else {
-      write(4000, *profile);
-      write(4001, 1);
-      write(4002, 3);
+      write(f4::ProfileNumber, *profile);
+      write(f4::StepNumber, 1);
+      write(f4::ProfileAction, f4::ProfileActions::Delete);
     }
-    write(25, 0);
+    write(f4::SaveChanges, 0);
     errorRegisterReport(g, txtResults);
   }
   g.Beep();

@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "Registers.h"
 #include "Texts.h"
 
 namespace console {
@@ -17,32 +18,32 @@ void MainWindow::cmdRdModel_Click() {
 
 void MainWindow::cmdRdSN_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(1, 2), "Serial Number = ", true);
+  registerQuery(bus::registerReadLine(f4::SerialNumber, 2), "Serial Number = ", true);
 }
 
 void MainWindow::cmdRdSoft_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(3, 1), "Software Revision = ", true);
+  registerQuery(bus::registerReadLine(f4::SoftwareRevision, 1), "Software Revision = ", true);
 }
 
 void MainWindow::cmdRdRev_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(4, 1), "Revision Code = ", true);
+  registerQuery(bus::registerReadLine(f4::RevisionCode, 1), "Revision Code = ", true);
 }
 
 void MainWindow::cmdRdDate_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(5, 1), "Mfgr Date = ", true);
+  registerQuery(bus::registerReadLine(f4::ManufactureDate, 1), "Mfgr Date = ", true);
 }
 
 void MainWindow::cmdRdSetPt_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(300, 1), "Setpoint = ", false);
+  registerQuery(bus::registerReadLine(f4::SetPoint, 1), "Setpoint = ", false);
 }
 
 void MainWindow::cmdRdTemp_Click() {
   txtResults->clear();
-  registerQuery(bus::registerReadLine(100, 1), "Temperature = ", false);
+  registerQuery(bus::registerReadLine(f4::Temperature, 1), "Temperature = ", false);
 }
 
 void MainWindow::cmdRdErr_Click() {

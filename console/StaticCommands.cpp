@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "Registers.h"
 
 namespace console {
 
@@ -35,7 +36,7 @@ void MainWindow::cmdSetPt_Click() {
   }
   if (!value) return refuse(kSetPointTooLarge);
   txtResults->setText(result);
-  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(300, *value), 1);
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(f4::SetPoint, *value), 1);
 }
 
 void MainWindow::cmdStopSetPt_Click() {
@@ -44,19 +45,19 @@ void MainWindow::cmdStopSetPt_Click() {
   const auto value = bus::toSingle(Setpointoff.value_or(0));
   if (!value) return refuse(kSetPointTooLarge);
   txtResults->setText("SetPoint 1 set OFF");
-  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(300, *value), 1);
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(f4::SetPoint, *value), 1);
 }
 
 void MainWindow::cmdStatic_Click() {
   auto& g = gpib_;
   // Output 1A heats, 1B cools, 2 degrees of hysteresis.
-  for (auto [reg, value] : {std::pair{700, 1}, {717, 2}, {500, 0}, {550, 0}, {507, 2}})
+  for (auto [reg, value] : f4::kOutputSetup)
     g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerWriteLine(reg, value), 1);
   txtResults->setText("Output 1A set for heat, Output 1B set for cooling" + NL +
                       "Hystersis set to 2 degrees");
   lblCmdResponse->setVisible(true);
   // The set point is "off" one below the controller's low limit.
-  if (bus::queryExchange(g, bus::registerReadLine(602, 1)))
+  if (bus::queryExchange(g, bus::registerReadLine(f4::LowLimit, 1)))
     Setpointoff = bus::numericValue(g.ReplyBuf) - 1;
   else
     showModbusError(false);
@@ -65,7 +66,7 @@ void MainWindow::cmdStatic_Click() {
 void MainWindow::optUnits_Click(int index) {
   if (FirstTimeFlg != 1) return;
   gpib_.Send_msg(gpib_.BoardIndex, gpib_.ConverterAddr,
-                 bus::registerWriteLine(901, static_cast<float>(index)), 1);
+                 bus::registerWriteLine(f4::Unit, static_cast<float>(index)), 1);
 }
 
 void MainWindow::cmdRdTemp2_Click() {
@@ -90,13 +91,13 @@ void MainWindow::Timer1_Timer() {
     return;
   }
   if (TempRdFlag != 0) {
-    if (bus::queryExchange(gpib_, bus::registerReadLine(100, 1)))
+    if (bus::queryExchange(gpib_, bus::registerReadLine(f4::Temperature, 1)))
       txtTemp->setText(ui::fromBytes(gpib_.ReplyBuf));
     else
       showModbusError(false);
   }
   if (TimeRdFlag != 0) {
-    if (bus::queryExchange(gpib_, bus::registerReadLine(1916, 3)))
+    if (bus::queryExchange(gpib_, bus::registerReadLine(f4::TimeOfDay, 3)))
       txtTime->setText(ui::fromBytes(gpib_.ReplyBuf));
     else
       showModbusError(false);

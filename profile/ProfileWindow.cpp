@@ -8,6 +8,7 @@
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"
+#include "Registers.h"
 
 namespace profile {
 
@@ -52,22 +53,30 @@ const ui::ControlSpec kControls[] = {
 
 // What choosing a step type asks for, by optStep index.
 struct StepType {
-  float code;  // written to 4003; End is 5, nothing writes 4
+  float code;  // written to the step type register
   const char* prompt;
   const char* stepEnd;
   const char* presets[3];  // txtHH, txtMM, txtSS
   const char* timeCaption;
 };
 const StepType kStepTypes[] = {
-    {0, "Sets time of day to start profile", "Time", {"00", "00", "01"}, "Enter Start Time"},
-    {1, "Sets Time and End Point", "Temp", {"00", "00", "10"}, "Enter Pause or Ramp Time"},
-    {2,
+    {f4::StepTypes::AutoStart,
+     "Sets time of day to start profile",
+     "Time",
+     {"00", "00", "01"},
+     "Enter Start Time"},
+    {f4::StepTypes::Time,
+     "Sets Time and End Point",
+     "Temp",
+     {"00", "00", "10"},
+     "Enter Pause or Ramp Time"},
+    {f4::StepTypes::Ramp,
      "Sets Ramp Rate and End Point",
      "Temp",
      {"00", "00", "01"},
      "Set rate in degrees/minute *10"},
-    {3, "Sets Soak Time", "Time", {"00", "00", "01"}, "Set Soak Time "},
-    {5, "Ends Profile", "Time", {nullptr, nullptr, nullptr}, nullptr},
+    {f4::StepTypes::Soak, "Sets Soak Time", "Time", {"00", "00", "01"}, "Set Soak Time "},
+    {f4::StepTypes::End, "Ends Profile", "Time", {nullptr, nullptr, nullptr}, nullptr},
 };
 constexpr int kAutoStart = 0, kTime = 1, kRamp = 2, kSoak = 3, kEnd = 4;
 
@@ -187,11 +196,7 @@ void ProfileWindow::cmdSetProfile_Click() {
   txtStepNum->clear();
 
   // The controller's outputs are set up for a profile on every press, whatever the entry.
-  write(700, 1);
-  write(717, 2);
-  write(500, 0);
-  write(550, 0);
-  write(507, 2);
+  for (auto [reg, value] : f4::kOutputSetup) write(reg, value);
 
   const QString entry = txtProfile->text();
   const double value = bus::numericValue(ui::toBytes(entry));
@@ -209,9 +214,9 @@ void ProfileWindow::cmdSetProfile_Click() {
   // Selecting a profile number and then creating makes the controller give the new profile the
   // number it can: reading the selection back tells whether that is the one asked for. The
   // create action (1) is written rather than the number itself, which could be another action.
-  write(4000, Profile_num);
-  write(4002, 1);
-  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerReadLine(4000, 1), 1);
+  write(f4::ProfileNumber, Profile_num);
+  write(f4::ProfileAction, f4::ProfileActions::Create);
+  g.Send_msg(g.BoardIndex, g.ConverterAddr, bus::registerReadLine(f4::ProfileNumber, 1), 1);
   g.Delay(0.4);
   g.Recv_msg(g.BoardIndex, g.ConverterAddr, g.ReplyBuf, 256);
   g.ReplyBuf = bus::trimTrailingBlanks(g.ReplyBuf);
@@ -245,8 +250,8 @@ void ProfileWindow::cmdSetProfile_Click() {
 }
 
 void ProfileWindow::InsertStep(std::int16_t stepNumber) {
-  write(4001, stepNumber);
-  write(4002, 2);
+  write(f4::StepNumber, stepNumber);
+  write(f4::ProfileAction, f4::ProfileActions::InsertStep);
 }
 
 void ProfileWindow::optStep_Click(std::int16_t Index) {
@@ -261,7 +266,7 @@ void ProfileWindow::optStep_Click(std::int16_t Index) {
                                                               : bus::numberText(int{Step})));
   StepEnd = type.stepEnd;
   InsertStep(Step);
-  write(4003, type.code);
+  write(f4::StepType, type.code);
 
   const auto askForTime = [&] {
     QLineEdit* boxes[] = {txtHH, txtMM, txtSS};
@@ -279,8 +284,8 @@ void ProfileWindow::optStep_Click(std::int16_t Index) {
 
   switch (Index) {
     case kAutoStart:
-      write(4004, 1);
-      write(4008, 0);
+      write(f4::AutoStartKind, 1);
+      write(f4::AutoStartDay, 0);
       g.Delay(0.4);
       askModbusError();
       if (bus::numericValue(g.ReplyBuf) == 0) {
@@ -294,25 +299,25 @@ void ProfileWindow::optStep_Click(std::int16_t Index) {
       return;
     case kTime:
     case kRamp:
-      write(4012, 0);
+      write(f4::WaitFor, 0);
       askForTime();
       return;
     case kSoak:
-      write(4012, 0);
-      write(4046, 0);
+      write(f4::WaitFor, 0);
+      write(f4::Event1, 0);
       askForTime();
       return;
     default:  // End: the controller's answer cannot stop the profile from being closed
       askModbusError();
-      write(4060, 2);
-      write(25, 0);
+      write(f4::EndAction, f4::EndActions::AllOff);
+      write(f4::SaveChanges, 0);
       lblDone->setVisible(true);
       return;
   }
 }
 
 void ProfileWindow::completeStep() {
-  write(25, 0);
+  write(f4::SaveChanges, 0);
   for (QWidget* control :
        std::initializer_list<QWidget*>{txtHH, txtMM, txtSS, lblSetTime, lblHHMMSS, cmdSetTime})
     control->setVisible(false);
@@ -330,11 +335,11 @@ void ProfileWindow::cmdSetTime_Click() {
   const auto seconds = entryValue(txtSS, "SS");
   if (!seconds) return;
 
-  write(4009, *hours);
-  write(4010, *minutes);
-  write(4011, *seconds);
-  write(4046, 0);
-  write(4048, 0);
+  write(f4::StepHours, *hours);
+  write(f4::StepMinutes, *minutes);
+  write(f4::StepSeconds, *seconds);
+  write(f4::Event1, 0);
+  write(f4::Event2, 0);
   g.Delay(0.5);
   askModbusError();
   if (bus::numericValue(g.ReplyBuf) != 0) {
@@ -362,8 +367,8 @@ void ProfileWindow::cmdSetTemp_Click() {
   const auto temperature = entryValue(txtTemp, "Temp");
   if (!temperature) return;
 
-  write(4044, *temperature);
-  write(4046, 0);
+  write(f4::EndTemperature, *temperature);
+  write(f4::Event1, 0);
   g.Delay(0.5);
   askModbusError();
   if (bus::numericValue(g.ReplyBuf) != 0) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Registers.h"
+
 namespace sim {
 
 namespace {
@@ -226,34 +228,34 @@ void WatlowF4::changeUnit(int unit) {
 std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
   advance();
   switch (reg) {
-    case 0:
+    case f4::Model:
       value = kModel;
       return 0;
-    case 1:
+    case f4::SerialNumber:
       value = kSerialHigh;
       return 0;
-    case 2:
+    case f4::SerialNumber + 1:
       value = kSerialLow;
       return 0;
-    case 3:
+    case f4::SoftwareRevision:
       value = kSoftware;
       return 0;
-    case 4:
+    case f4::RevisionCode:
       value = kRevisionCode;
       return 0;
-    case 5:
+    case f4::ManufactureDate:
       value = kManufactured;
       return 0;
-    case 25:
+    case f4::SaveChanges:
       value = 0;
       return 0;
-    case 100:
+    case f4::Temperature:
       value = toRegister(temperature_);
       return 0;
-    case 200:
+    case f4::ControlMode:
       value = run_ ? kModeRunning : kModeStatic;
       return 0;
-    case 300: {
+    case f4::SetPoint: {
       const double now = clock_.now();
       if (run_) {
         const double target = targetNow(now);
@@ -265,43 +267,43 @@ std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
       value = hold_ ? toRegister(*hold_) : static_cast<std::int16_t>(setPoint_);
       return 0;
     }
-    case 500:
+    case f4::Output1AControl:
       value = static_cast<std::int16_t>(ctrl1a_);
       return 0;
-    case 507:
+    case f4::Hysteresis:
       value = static_cast<std::int16_t>(hysteresis_);
       return 0;
-    case 550:
+    case f4::Output1BControl:
       value = static_cast<std::int16_t>(ctrl1b_);
       return 0;
-    case 602:
+    case f4::LowLimit:
       value = static_cast<std::int16_t>(lowLimit_);
       return 0;
-    case 603:
+    case f4::HighLimit:
       value = static_cast<std::int16_t>(highLimit_);
       return 0;
-    case 700:
+    case f4::Output1AFunction:
       value = static_cast<std::int16_t>(out1a_);
       return 0;
-    case 717:
+    case f4::Output1BFunction:
       value = static_cast<std::int16_t>(out1b_);
       return 0;
-    case 901:
+    case f4::Unit:
       value = static_cast<std::int16_t>(unit_);
       return 0;
-    case 1217:
+    case f4::ProfileStop:
       value = 0;
       return 0;
-    case 1916:
-    case 1917:
-    case 1918: {
+    case f4::TimeOfDay:
+    case f4::TimeOfDay + 1:
+    case f4::TimeOfDay + 2: {
       const int seconds = static_cast<int>(timeOfDay());
       const int parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
-      value = static_cast<std::int16_t>(parts[reg - 1916]);
+      value = static_cast<std::int16_t>(parts[reg - f4::TimeOfDay]);
       return 0;
     }
     default:
-      if (reg >= 4000 && reg <= 4060) return readProfileRegister(reg, value);
+      if (reg >= f4::ProfileNumber && reg <= f4::EndAction) return readProfileRegister(reg, value);
       return modbus::kIllegalAddress;
   }
 }
@@ -310,67 +312,67 @@ std::uint8_t WatlowF4::write(int reg, std::int16_t value) {
   advance();
   const int v = value;
   switch (reg) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 100:
-    case 200:
+    case f4::Model:
+    case f4::SerialNumber:
+    case f4::SerialNumber + 1:
+    case f4::SoftwareRevision:
+    case f4::RevisionCode:
+    case f4::ManufactureDate:
+    case f4::Temperature:
+    case f4::ControlMode:
       return modbus::kIllegalAddress;
-    case 25:
+    case f4::SaveChanges:
       // Edits take effect as they are written; the save command only has to be well formed.
       return v == 0 ? 0 : modbus::kIllegalValue;
-    case 300:
+    case f4::SetPoint:
       // At or below the low limit means "off"; only the high limit is enforced.
       if (v > highLimit_) return modbus::kIllegalValue;
       setPoint_ = v;
       hold_.reset();
       outputsOff_ = false;
       return 0;
-    case 500:
-    case 550:
+    case f4::Output1AControl:
+    case f4::Output1BControl:
       if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
-      (reg == 500 ? ctrl1a_ : ctrl1b_) = v;
+      (reg == f4::Output1AControl ? ctrl1a_ : ctrl1b_) = v;
       return 0;
-    case 507:
+    case f4::Hysteresis:
       if (!inRange(v, 0, 999)) return modbus::kIllegalValue;
       hysteresis_ = v;
       return 0;
-    case 602:
+    case f4::LowLimit:
       if (v >= highLimit_) return modbus::kIllegalValue;
       lowLimit_ = v;
       return 0;
-    case 603:
+    case f4::HighLimit:
       if (v <= lowLimit_) return modbus::kIllegalValue;
       highLimit_ = v;
       return 0;
-    case 700:
-    case 717:
+    case f4::Output1AFunction:
+    case f4::Output1BFunction:
       if (!inRange(v, 0, 2)) return modbus::kIllegalValue;
-      (reg == 700 ? out1a_ : out1b_) = v;
+      (reg == f4::Output1AFunction ? out1a_ : out1b_) = v;
       return 0;
-    case 901:
+    case f4::Unit:
       if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
       changeUnit(v);
       return 0;
-    case 1217:
+    case f4::ProfileStop:
       if (!inRange(v, 0, 1)) return modbus::kIllegalValue;
       if (v == 1) run_.reset();
       return 0;
-    case 1916:
-    case 1917:
-    case 1918: {
-      if (!inRange(v, 0, reg == 1916 ? 23 : 59)) return modbus::kIllegalValue;
+    case f4::TimeOfDay:
+    case f4::TimeOfDay + 1:
+    case f4::TimeOfDay + 2: {
+      if (!inRange(v, 0, reg == f4::TimeOfDay ? 23 : 59)) return modbus::kIllegalValue;
       const int seconds = static_cast<int>(timeOfDay());
       int parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
-      parts[reg - 1916] = v;
+      parts[reg - f4::TimeOfDay] = v;
       setTimeOfDay(parts[0] * 3600.0 + parts[1] * 60.0 + parts[2]);
       return 0;
     }
     default:
-      if (reg >= 4000 && reg <= 4060) return writeProfileRegister(reg, v);
+      if (reg >= f4::ProfileNumber && reg <= f4::EndAction) return writeProfileRegister(reg, v);
       return modbus::kIllegalAddress;
   }
 }
@@ -399,46 +401,46 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
     return static_cast<std::int16_t>(step ? step->*member : 0);
   };
   switch (reg) {
-    case 4000:
+    case f4::ProfileNumber:
       value = static_cast<std::int16_t>(selectedProfile_);
       return 0;
-    case 4001:
+    case f4::StepNumber:
       value = static_cast<std::int16_t>(selectedStep_);
       return 0;
-    case 4002:
+    case f4::ProfileAction:
       value = 0;
       return 0;
-    case 4003:
+    case f4::StepType:
       value = field(&Step::type);
       return 0;
-    case 4004:
+    case f4::AutoStartKind:
       value = field(&Step::autoStartKind);
       return 0;
-    case 4008:
+    case f4::AutoStartDay:
       value = field(&Step::day);
       return 0;
-    case 4009:
+    case f4::StepHours:
       value = field(&Step::hours);
       return 0;
-    case 4010:
+    case f4::StepMinutes:
       value = field(&Step::minutes);
       return 0;
-    case 4011:
+    case f4::StepSeconds:
       value = field(&Step::seconds);
       return 0;
-    case 4012:
+    case f4::WaitFor:
       value = field(&Step::waitFor);
       return 0;
-    case 4044:
+    case f4::EndTemperature:
       value = field(&Step::endTemp);
       return 0;
-    case 4046:
+    case f4::Event1:
       value = field(&Step::event1);
       return 0;
-    case 4048:
+    case f4::Event2:
       value = field(&Step::event2);
       return 0;
-    case 4060:
+    case f4::EndAction:
       value = field(&Step::endAction);
       return 0;
     default:
@@ -448,27 +450,27 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
 
 std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
   switch (reg) {
-    case 4000:
+    case f4::ProfileNumber:
       if (!inRange(v, 1, kMaxProfiles)) return modbus::kIllegalValue;
       selectedProfile_ = v;
       return 0;
-    case 4001:
+    case f4::StepNumber:
       if (!inRange(v, 1, kMaxSteps)) return modbus::kIllegalValue;
       selectedStep_ = v;
       return 0;
-    case 4002:
+    case f4::ProfileAction:
       return profileAction(v);
-    case 4003:
-    case 4004:
-    case 4008:
-    case 4009:
-    case 4010:
-    case 4011:
-    case 4012:
-    case 4044:
-    case 4046:
-    case 4048:
-    case 4060:
+    case f4::StepType:
+    case f4::AutoStartKind:
+    case f4::AutoStartDay:
+    case f4::StepHours:
+    case f4::StepMinutes:
+    case f4::StepSeconds:
+    case f4::WaitFor:
+    case f4::EndTemperature:
+    case f4::Event1:
+    case f4::Event2:
+    case f4::EndAction:
       break;
     default:
       return modbus::kIllegalAddress;
@@ -482,31 +484,31 @@ std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
     return 0;
   };
   switch (reg) {
-    case 4003:
+    case f4::StepType:
       if (v != kAutoStart && v != kTimed && v != kRampRate && v != kSoak && v != kEnd)
         return modbus::kIllegalValue;
       step->type = v;
       return 0;
-    case 4004:
+    case f4::AutoStartKind:
       return set(step->autoStartKind, 0, 1);
-    case 4008:
+    case f4::AutoStartDay:
       return set(step->day, 0, 7);
-    case 4009:
+    case f4::StepHours:
       return set(step->hours, 0, step->type == kAutoStart ? 23 : 99);
-    case 4010:
+    case f4::StepMinutes:
       return set(step->minutes, 0, 59);
-    case 4011:
+    case f4::StepSeconds:
       return step->type == kRampRate ? set(step->seconds, 1, 9999) : set(step->seconds, 0, 59);
-    case 4012:
+    case f4::WaitFor:
       return set(step->waitFor, 0, 1);
-    case 4044:
+    case f4::EndTemperature:
       return set(step->endTemp, lowLimit_, highLimit_);
-    case 4046:
+    case f4::Event1:
       return set(step->event1, 0, 1);
-    case 4048:
+    case f4::Event2:
       return set(step->event2, 0, 1);
     default:
-      return set(step->endAction, kEndHold, kEndIdle);  // 4060
+      return set(step->endAction, kEndHold, kEndIdle);
   }
 }
 
@@ -516,7 +518,7 @@ std::uint8_t WatlowF4::profileAction(int action) {
   auto& profile =
       inRange(selectedProfile_, 1, kMaxProfiles) ? profiles_[selectedProfile_ - 1] : none;
   switch (action) {
-    case 1: {  // create at the lowest free number
+    case f4::ProfileActions::Create: {
       const auto free = std::find_if(profiles_.begin(), profiles_.end(),
                                      [](const auto& p) { return !p.has_value(); });
       if (free == profiles_.end()) {
@@ -528,7 +530,7 @@ std::uint8_t WatlowF4::profileAction(int action) {
       selectedStep_ = 1;
       return 0;
     }
-    case 2: {  // insert a step before the selected one (or append after the last)
+    case f4::ProfileActions::InsertStep: {  // before the selected step, or after the last
       if (!editable(selectedProfile_)) return modbus::kIllegalValue;
       if (selectedStep_ > static_cast<int>(profile->size()) + 1 ||
           profile->size() >= static_cast<std::size_t>(kMaxSteps))
@@ -536,15 +538,15 @@ std::uint8_t WatlowF4::profileAction(int action) {
       profile->insert(profile->begin() + (selectedStep_ - 1), Step{});
       return 0;
     }
-    case 3:  // delete the selected profile
+    case f4::ProfileActions::Delete:
       if (!editable(selectedProfile_)) return modbus::kIllegalValue;
       profile.reset();
       return 0;
-    case 4:  // delete the selected step
+    case f4::ProfileActions::DeleteStep:
       if (!selectedStep() || !editable(selectedProfile_)) return modbus::kIllegalValue;
       profile->erase(profile->begin() + (selectedStep_ - 1));
       return 0;
-    case 5: {  // run from the selected step
+    case f4::ProfileActions::Run: {
       if (!selectedStep()) return modbus::kIllegalValue;
       advance();
       run_ = Run{selectedProfile_, static_cast<std::size_t>(selectedStep_ - 1), 0.0, 0.0,
@@ -554,7 +556,7 @@ std::uint8_t WatlowF4::profileAction(int action) {
       startStep(clock_.now());
       return 0;
     }
-    case 255:
+    case f4::ProfileActions::DeleteAll:
       if (run_) return modbus::kIllegalValue;
       for (auto& p : profiles_) p.reset();
       return 0;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "NumberText.h"
+#include "Registers.h"
 #include "StatusReport.h"
 
 namespace trend {
@@ -67,11 +68,11 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
   if (!r) return;
   const int reg = static_cast<int>(r->reg);
   if (r->letter == 'R') {
-    pending_ = reg == 100   ? Pending::Temperature
-               : reg == 300 ? Pending::SetPoint
-               : reg == 602 ? Pending::LowLimit
-               : reg == 901 ? Pending::Unit
-                            : Pending::None;
+    pending_ = reg == f4::Temperature ? Pending::Temperature
+               : reg == f4::SetPoint  ? Pending::SetPoint
+               : reg == f4::LowLimit  ? Pending::LowLimit
+               : reg == f4::Unit      ? Pending::Unit
+                                      : Pending::None;
     pendingAddress_ = address;
     return;
   }
@@ -79,7 +80,7 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
   // go out changed nothing.
   if (!delivered) return;
   switch (reg) {
-    case 300:
+    case f4::SetPoint:
       if (lowLimit_ && r->value <= *lowLimit_) {
         newest_.setPoint.reset();
         newest_.setPointOff = true;
@@ -91,20 +92,20 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
                 "set point " + bus::plainNumberText(r->value));
       }
       break;
-    case 901:
+    case f4::Unit:
       newest_.unit = r->value == 0 ? 'F' : 'C';
       publish(Record::What::Event, EventKind::UnitChanged, std::string("unit ") + newest_.unit);
       break;
-    case 4000:
+    case f4::ProfileNumber:
       profile_ = r->value;
       break;
-    case 4002:
-      if (r->value == 5)
+    case f4::ProfileAction:
+      if (r->value == f4::ProfileActions::Run)
         publish(
             Record::What::Event, EventKind::ProfileRun,
             "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) + " run");
       break;
-    case 1217:
+    case f4::ProfileStop:
       if (r->value == 1) publish(Record::What::Event, EventKind::ProfileStop, "profile stop");
       break;
     default:
