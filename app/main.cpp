@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Clock.h"
+#include "ExtraWindows.h"
 #include "GPIB32.h"
 #include "LibraryDriver.h"
 #include "MainWindow.h"
@@ -23,7 +24,6 @@
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
 #include "Trace.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -203,7 +203,7 @@ int main(int argc, char* argv[]) {
       scriptText
           ? QString()
           : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/windows.conf";
-  workbench::Workbench bench(
+  extrawindows::ExtraWindows extras(
       window, clock, observers, events,
       {options.virtualTime, driverLine, options.logPath, simulator, remembered});
   window.show();

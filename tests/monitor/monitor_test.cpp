@@ -13,13 +13,13 @@
 
 #include "Controls.h"
 #include "EventTable.h"
+#include "ExtraWindows.h"
 #include "MainWindow.h"
 #include "MonitorWindow.h"
 #include "Observers.h"
 #include "SimulatedBus.h"
 #include "SimulatedConsole.h"
 #include "Trace.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -117,16 +117,16 @@ TEST(EventTable, LinesWithTheirFramesFilteredPausedBoundedAndSaved) {
 TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   SimulatedConsole c;
   console::MainWindow& main = c.main;
-  workbench::Workbench bench{main, c.clock, c.observers, c.events, {.virtualTime = true}};
+  extrawindows::ExtraWindows extras{main, c.clock, c.observers, c.events, {.virtualTime = true}};
   click(main, "cmdInitialize");  // before the monitor opens: the newest events are kept
-  EXPECT_EQ(bench.events().capacity(), 1000u);
+  EXPECT_EQ(extras.events().capacity(), 1000u);
   main.findChild<QAction*>("actMonitor")->trigger();
-  EXPECT_EQ(bench.events().capacity(), monitor::EventTable::kCapacity);
+  EXPECT_EQ(extras.events().capacity(), monitor::EventTable::kCapacity);
   monitor::MonitorWindow* w = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->objectName() == "monitor") w = qobject_cast<monitor::MonitorWindow*>(top);
   ASSERT_TRUE(w && w->isVisible());
-  const int rows = bench.events().rowCount();
+  const int rows = extras.events().rowCount();
   EXPECT_GT(rows, 20);
   EXPECT_EQ(w->findChild<QLabel*>("lblCount")->text(), QString("%1 events").arg(rows));
 
@@ -134,7 +134,7 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   w->askSavePath = [&] { return dir.filePath("bus.trace"); };
   w->findChild<QAbstractButton*>("cmdSaveTrace")->click();
   std::ifstream saved(dir.filePath("bus.trace").toStdString());
-  EXPECT_EQ((std::ostringstream() << saved.rdbuf()).str(), bench.events().traceText());
+  EXPECT_EQ((std::ostringstream() << saved.rdbuf()).str(), extras.events().traceText());
   EXPECT_FALSE(w->saveTrace(dir.filePath("no/such.trace")));
   EXPECT_TRUE(w->findChild<QLabel*>("lblMessage")->text().startsWith("Cannot write the trace to"));
 
@@ -143,7 +143,7 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   view->selectAll();
   EXPECT_TRUE(w->selectedText().endsWith(" send \"*IDN?\"\n")) << w->selectedText().toStdString();
   w->findChild<QAbstractButton*>("cmdClear")->click();
-  EXPECT_EQ(bench.events().rowCount(), 0);
+  EXPECT_EQ(extras.events().rowCount(), 0);
 }
 
 // A change made on the simulator panel goes into the trace as the step that repeats it.

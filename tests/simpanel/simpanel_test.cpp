@@ -9,13 +9,13 @@
 
 #include "BusHarness.h"
 #include "Controls.h"
+#include "ExtraWindows.h"
 #include "Layout.h"
 #include "MainWindow.h"
 #include "NumberText.h"
 #include "Observers.h"
 #include "SimulatedBus.h"
 #include "SimulatorPanel.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -149,16 +149,16 @@ TEST(SimulatorPanel, AFailureSetOnThePanelReachesTheConsole) {
   trace::Trace events(b.clock);
   std::string announced;
   events.addSink([&](const trace::Event& e) { announced += e.text + "|"; });
-  workbench::Workbench::Settings settings;
+  extrawindows::ExtraWindows::Settings settings;
   settings.simulator = &b.driver;
-  workbench::Workbench bench(main, b.clock, observers, events, settings);
+  extrawindows::ExtraWindows extras(main, b.clock, observers, events, settings);
   auto* entry = main.findChild<QAction*>("actSimulator");
   ASSERT_TRUE(entry);
   entry->trigger();
-  ASSERT_TRUE(bench.openSimulator()->isVisible());
-  EXPECT_EQ(testing_support::layoutProblems(bench.openSimulator()), std::vector<std::string>{});
+  ASSERT_TRUE(extras.openSimulator()->isVisible());
+  EXPECT_EQ(testing_support::layoutProblems(extras.openSimulator()), std::vector<std::string>{});
   testing_support::click(main, "cmdInitialize");
-  act(bench.openSimulator(), "txtFailCount=1|txtFailCode=2|cmdFail");
+  act(extras.openSimulator(), "txtFailCount=1|txtFailCode=2|cmdFail");
   testing_support::click(main, "cmdRdTemp");
   EXPECT_EQ(testing_support::text(main, "txtError"), "Modbus Error 2\n");
   testing_support::click(main, "cmdRdTemp");
@@ -172,8 +172,8 @@ TEST(SimulatorPanel, NoMenuEntryOnADriverLibrary) {
   bus::Observers observers;
   console::MainWindow main(b.gpib, "Driver: test bench");
   trace::Trace events(b.clock);
-  workbench::Workbench bench(main, b.clock, observers, events, {});
-  EXPECT_FALSE(main.findChild<QAction*>("actSimulator") || bench.openSimulator());
+  extrawindows::ExtraWindows extras(main, b.clock, observers, events, {});
+  EXPECT_FALSE(main.findChild<QAction*>("actSimulator") || extras.openSimulator());
 }
 
 }  // namespace

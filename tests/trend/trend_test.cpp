@@ -20,6 +20,7 @@
 #include "Collector.h"
 #include "Controls.h"
 #include "DataLog.h"
+#include "ExtraWindows.h"
 #include "MainWindow.h"
 #include "NumberText.h"
 #include "Observers.h"
@@ -27,7 +28,6 @@
 #include "SimulatedBus.h"
 #include "SimulatedConsole.h"
 #include "TrendWindow.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -55,15 +55,15 @@ std::string shown(const Record& r) {
   return "?";
 }
 
-// The main window on the simulated bench, with the workbench beside it, as the console runs.
+// The main window on the simulated bench, with the extra windows beside it, as the console runs.
 struct Console : SimulatedConsole {
-  static workbench::Workbench::Settings settings() {
-    workbench::Workbench::Settings s;
+  static extrawindows::ExtraWindows::Settings settings() {
+    extrawindows::ExtraWindows::Settings s;
     s.virtualTime = true;
     s.driverLine = "Driver: test bench";
     return s;
   }
-  workbench::Workbench bench{main, clock, observers, events, settings()};
+  extrawindows::ExtraWindows extras{main, clock, observers, events, settings()};
 };
 
 void press(QWidget* window, const char* name) {
@@ -89,10 +89,14 @@ TEST(Collector, GathersWhatTheHandlersReadAndWrite) {
   });
   const auto act = [&](const char* step) {
     for (const QString& n : QString(step).split(' ')) {
-      if (n.startsWith('=')) type(w, "txtSetPt", n.mid(1).toStdString());
-      else if (n.startsWith('#')) type(w, "txtProfile", n.mid(1).toStdString());
-      else if (n.startsWith('~')) clock.sleepFor(n.mid(1).toDouble());
-      else click(w, n);
+      if (n.startsWith('='))
+        type(w, "txtSetPt", n.mid(1).toStdString());
+      else if (n.startsWith('#'))
+        type(w, "txtProfile", n.mid(1).toStdString());
+      else if (n.startsWith('~'))
+        clock.sleepFor(n.mid(1).toDouble());
+      else
+        click(w, n);
     }
     const std::string out = got;
     got.clear();
@@ -130,7 +134,8 @@ TEST(Reduce, KeepsPeaksGapsAndUnitSegments) {
     }
     return text;
   };
-  const std::vector<Sample> few = {{0, 1, 0}, {1, 2, 0}, {2, kGap, 0}, {3, 4, 0}, {4, 5, 1}, {5, 6, 1}};
+  const std::vector<Sample> few = {{0, 1, 0}, {1, 2, 0}, {2, kGap, 0},
+                                   {3, 4, 0}, {4, 5, 1}, {5, 6, 1}};
   EXPECT_EQ(render(trend::reduce(few, 0, 5, 10)), "|0: 0=1 1=2|0: 3=4|1: 4=5 5=6");
   // One sample beyond either edge keeps the line running to the edges.
   EXPECT_EQ(render(trend::reduce(few, 1.5, 4.5, 10)), "|0: 1=2|0: 3=4|1: 4=5 5=6");
@@ -183,9 +188,7 @@ TEST(DataLog, RowsQuotedAppendedAndStoppedOnError) {
 
   QTemporaryDir dir;
   const std::string path = dir.filePath("log.csv").toStdString();
-  {
-    std::ofstream(path) << "time,elapsed_s,temperature,set_point,unit,event\n,1.000,70,,F,";
-  }
+  { std::ofstream(path) << "time,elapsed_s,temperature,set_point,unit,event\n,1.000,70,,F,"; }
   trend::DataLog log([](double t) { return "T" + bus::plainNumberText(t); });
   ASSERT_TRUE(log.open(path));
   log.write(r);
@@ -198,8 +201,9 @@ TEST(DataLog, RowsQuotedAppendedAndStoppedOnError) {
 
   EXPECT_FALSE(log.open(dir.filePath("no/such/dir.csv").toStdString()));
   // The system's own words for the reason, in the operator's language.
-  EXPECT_EQ(log.problem(), "cannot write the data log " + dir.filePath("no/such/dir.csv").toStdString() +
-                               ": " + std::strerror(ENOENT));
+  EXPECT_EQ(log.problem(), "cannot write the data log " +
+                               dir.filePath("no/such/dir.csv").toStdString() + ": " +
+                               std::strerror(ENOENT));
   // A full disk: the header fails, logging stops and says so once; rows are not attempted.
   std::string told;
   log.stopped = [&](const std::string& why) { told += why + "|"; };
@@ -221,10 +225,10 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   EXPECT_EQ(c.main.height(), plain.height() + bar);
   for (const char* name : {"cmdExit", "frmMBCmds", "lblDriver"})
     EXPECT_EQ(c.main.control(name)->pos(), plain.control(name)->pos() + QPoint(0, bar)) << name;
-  EXPECT_TRUE(c.bench.aboutText().startsWith("GPIB-Modbus Console 1.0.0"));
-  EXPECT_TRUE(c.bench.aboutText().endsWith("Driver: test bench"));
+  EXPECT_TRUE(c.extras.aboutText().startsWith("GPIB-Modbus Console 1.0.0"));
+  EXPECT_TRUE(c.extras.aboutText().endsWith("Driver: test bench"));
   c.main.findChild<QAction*>("actTrend")->trigger();
-  trend::TrendWindow* t = c.bench.trendWindow();
+  trend::TrendWindow* t = c.extras.trendWindow();
   ASSERT_TRUE(t && t->isVisible());
 
   for (const char* step : {"cmdInitialize", "cmdStatic", "cmdRdTemp2"}) click(c.main, step);
@@ -243,14 +247,14 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   EXPECT_TRUE(t->valuesAt(5).startsWith("5.0 s   Temperature 7")) << t->valuesAt(5).toStdString();
 
   press(t, "optSpan1m");
-  EXPECT_NEAR(t->viewEnd(), c.bench.readings().last(), 1e-9);
+  EXPECT_NEAR(t->viewEnd(), c.extras.readings().last(), 1e-9);
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 60);
   t->zoom(0.5, t->viewEnd());
   EXPECT_FALSE(t->following());
   EXPECT_FALSE(t->findChild<QCheckBox*>("chkFollow")->isChecked());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 30);
   t->pan(-10);
-  EXPECT_NEAR(t->viewEnd(), c.bench.readings().last() - 10, 1e-9);
+  EXPECT_NEAR(t->viewEnd(), c.extras.readings().last() - 10, 1e-9);
   press(t, "cmdReset");
   EXPECT_TRUE(t->following());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 60);
@@ -259,7 +263,9 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   QString asked;
   t->askSavePath = [&](const QString& title, const QString&) {
     asked += title + ";";
-    return dir.filePath(title == "Log to CSV" ? "day.csv" : asked.count(';') == 1 ? "c.png" : "c.svg");
+    return dir.filePath(title == "Log to CSV"   ? "day.csv"
+                        : asked.count(';') == 1 ? "c.png"
+                                                : "c.svg");
   };
   press(t, "cmdSaveChart"), press(t, "cmdSaveChart"), press(t, "cmdSaveCsv");
   EXPECT_EQ(asked, "Save Chart;Save Chart;Log to CSV;");
@@ -270,7 +276,8 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   EXPECT_EQ(slurp(dir.filePath("day.csv").toStdString()).substr(48), ",121.000,75,,F,\n");
   press(t, "cmdStopLog");
   EXPECT_FALSE(t->saveChart(dir.filePath("no/such.png")));
-  EXPECT_EQ(t->findChild<QLabel*>("lblLog")->text(), "Cannot write the chart to " + dir.filePath("no/such.png"));
+  EXPECT_EQ(t->findChild<QLabel*>("lblLog")->text(),
+            "Cannot write the chart to " + dir.filePath("no/such.png"));
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "ExtraWindows.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -19,7 +21,6 @@
 #include "SimulatedConsole.h"
 #include "Trace.h"
 #include "TrendWindow.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -49,8 +50,11 @@ std::string nameOf(QWidget* w) {
 TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
   QTemporaryDir dir;
   Console c;
-  workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
-                             {true, "", {}, &c.driver, dir.filePath("windows.conf")}};
+  extrawindows::ExtraWindows extras{c.main,
+                                    c.clock,
+                                    c.observers,
+                                    c.events,
+                                    {true, "", {}, &c.driver, dir.filePath("windows.conf")}};
   std::vector<QWidget*> windows{&c.main};
   click(c.main, "cmdInitialize");
   for (const char* opens : {"cmd488_2Cmds", "cmdCreate"}) {
@@ -58,9 +62,9 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
     windows.push_back(QApplication::activeModalWidget());
     windows.back()->hide();
   }
-  windows.push_back(bench.openTrend());
-  windows.push_back(bench.openMonitor());
-  windows.push_back(bench.openSimulator());
+  windows.push_back(extras.openTrend());
+  windows.push_back(extras.openMonitor());
+  windows.push_back(extras.openSimulator());
   std::vector<std::string> missing;
   for (QWidget* w : windows) {
     ASSERT_TRUE(w);
@@ -68,9 +72,11 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
   }
   EXPECT_EQ(missing, std::vector<std::string>{});
   // A text box takes the label beside it; the result and error boxes say what they are.
-  const std::pair<const char*, const char*> boxes[] = {
-      {"txtCurAddr", "ModBus Address"}, {"txtReg", "Reg# Data Field"}, {"txtSetPt", "Set SetPt"},
-      {"txtResults", "Command Response"}, {"txtError", "Error"}};
+  const std::pair<const char*, const char*> boxes[] = {{"txtCurAddr", "ModBus Address"},
+                                                       {"txtReg", "Reg# Data Field"},
+                                                       {"txtSetPt", "Set SetPt"},
+                                                       {"txtResults", "Command Response"},
+                                                       {"txtError", "Error"}};
   for (const auto& [box, name] : boxes) EXPECT_EQ(nameOf(c.main.control(box)), name) << box;
   EXPECT_EQ(QAccessible::queryAccessibleInterface(c.main.control("txtError"))
                 ->text(QAccessible::Description)
@@ -80,35 +86,35 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
 
 // The extra windows come back where they were, with their options; the bench's own state is
 // never taken from an old run, and without a file nothing is kept.
-TEST(Workbench, ExtraWindowsRememberTheirPlaceAndOptions) {
+TEST(ExtraWindows, ExtraWindowsRememberTheirPlaceAndOptions) {
   QTemporaryDir dir;
   const QString file = dir.filePath("windows.conf");
   {
     Console c;
-    workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
-                               {true, "", {}, &c.driver, file}};
-    trend::TrendWindow* t = bench.openTrend();
+    extrawindows::ExtraWindows extras{
+        c.main, c.clock, c.observers, c.events, {true, "", {}, &c.driver, file}};
+    trend::TrendWindow* t = extras.openTrend();
     t->setGeometry(40, 50, 950, 620);
     t->findChild<QRadioButton*>("optSpan1h")->click();
     t->findChild<QAbstractButton*>("chkFollow")->click();
-    bench.openMonitor()->findChild<QAbstractButton*>("chkModbus")->click();
-    bench.openSimulator()->findChild<QAbstractButton*>("chkSilent")->click();
+    extras.openMonitor()->findChild<QAbstractButton*>("chkModbus")->click();
+    extras.openSimulator()->findChild<QAbstractButton*>("chkSilent")->click();
     t->hide();  // kept when hidden; the others when the console ends
   }
   Console c;
-  workbench::Workbench bench{c.main, c.clock, c.observers, c.events,
-                             {true, "", {}, &c.driver, file}};
-  trend::TrendWindow* t = bench.openTrend();
+  extrawindows::ExtraWindows extras{
+      c.main, c.clock, c.observers, c.events, {true, "", {}, &c.driver, file}};
+  trend::TrendWindow* t = extras.openTrend();
   EXPECT_EQ(t->geometry().size(), QSize(950, 620));
   EXPECT_TRUE(t->findChild<QRadioButton*>("optSpan1h")->isChecked());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 3600);
   EXPECT_FALSE(t->findChild<QAbstractButton*>("chkFollow")->isChecked());
-  EXPECT_FALSE(bench.openMonitor()->findChild<QAbstractButton*>("chkModbus")->isChecked());
-  EXPECT_FALSE(bench.openSimulator()->findChild<QAbstractButton*>("chkSilent")->isChecked());
+  EXPECT_FALSE(extras.openMonitor()->findChild<QAbstractButton*>("chkModbus")->isChecked());
+  EXPECT_FALSE(extras.openSimulator()->findChild<QAbstractButton*>("chkSilent")->isChecked());
 
   Console fresh;
-  workbench::Workbench scripted{fresh.main, fresh.clock, fresh.observers, fresh.events,
-                                {.virtualTime = true}};
+  extrawindows::ExtraWindows scripted{
+      fresh.main, fresh.clock, fresh.observers, fresh.events, {.virtualTime = true}};
   EXPECT_TRUE(scripted.openTrend()->findChild<QRadioButton*>("optSpan10m")->isChecked());
 }
 

@@ -9,10 +9,10 @@ namespace prologix {
 
 namespace {
 
-class SerialLink final : public Link {
+class SerialPortLink final : public Link {
  public:
-  SerialLink(std::string device, int baud) : device_(std::move(device)), baud_(baud) {}
-  ~SerialLink() override { close(); }
+  SerialPortLink(std::string device, int baud) : device_(std::move(device)), baud_(baud) {}
+  ~SerialPortLink() override { close(); }
 
   bool open(Deadline) override {
     close();
@@ -86,7 +86,7 @@ class SerialLink final : public Link {
 }  // namespace
 
 std::unique_ptr<Link> serialLink(const std::string& device, int baud) {
-  return std::make_unique<SerialLink>(device, baud);
+  return std::make_unique<SerialPortLink>(device, baud);
 }
 
 }  // namespace prologix

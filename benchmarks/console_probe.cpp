@@ -32,12 +32,12 @@
 #include <vector>
 
 #include "Clock.h"
+#include "ExtraWindows.h"
 #include "GPIB32.h"
 #include "MainWindow.h"
 #include "NumberText.h"
 #include "Observers.h"
 #include "SimulatedBus.h"
-#include "Workbench.h"
 
 namespace {
 
@@ -167,9 +167,9 @@ int main(int argc, char* argv[]) {
   simulated.converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
     events.frame(exchange.request, exchange.response, exchange.errorCode);
   });
-  workbench::Workbench::Settings settings;
+  extrawindows::ExtraWindows::Settings settings;
   settings.driverLine = driverLine;
-  workbench::Workbench bench(window, clock, observers, events, settings);
+  extrawindows::ExtraWindows extras(window, clock, observers, events, settings);
   window.exitProgram = [] {};
 
   std::vector<std::pair<double, long>> rssSamples;
@@ -204,7 +204,7 @@ int main(int argc, char* argv[]) {
       }
       window.cmdRdTemp2->click();
       window.cmdRdTime->click();
-      if (trendOpen) bench.openTrend();
+      if (trendOpen) extras.openTrend();
       if (monitorRate > 0) {
         // A transaction's worth of events, as the live display makes them: five a round.
         const bus::Call sent{.routine = bus::Routine::Send,
@@ -224,7 +224,7 @@ int main(int argc, char* argv[]) {
           events.driverCall(read);
         };
         // Six events a round; the table starts full (it keeps 100,000 once the monitor opened).
-        bench.openMonitor();
+        extras.openMonitor();
         for (int n = 0; n < 100000 / 6 + 1; ++n) round();
         // Rounds owed by the steady clock, so the rate holds whatever the timer's jitter.
         auto* feeder = new QTimer(&window);

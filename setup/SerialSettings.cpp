@@ -1,4 +1,5 @@
-// The converter's serial link: baud rate and RS-485 mode.
+// The setup window's handlers for the converter's serial link settings: baud rate and RS-485
+// mode.
 #include "Form.h"
 #include "MultiLineBox.h"
 #include "NumberText.h"

@@ -1,4 +1,4 @@
-#include "Workbench.h"
+#include "ExtraWindows.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,9 +15,9 @@
 #include "Observers.h"
 #include "TrendWindow.h"
 
-namespace workbench {
+namespace extrawindows {
 
-Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
+ExtraWindows::ExtraWindows(console::MainWindow& main, const bus::Clock& clock,
                      bus::Observers& observers, trace::Trace& events, Settings settings)
     : main_(main),
       observers_(observers),
@@ -58,7 +58,7 @@ Workbench::Workbench(console::MainWindow& main, const bus::Clock& clock,
   ui::placeMenuBar(&main_, menuBar_);
 }
 
-Workbench::~Workbench() {
+ExtraWindows::~ExtraWindows() {
   observers_.remove(&collector_);
   for (QWidget* window : remembered_.keys())
     if (window->isVisible()) keep(window);
@@ -67,18 +67,18 @@ Workbench::~Workbench() {
   delete simulator_.data();
 }
 
-void Workbench::record(const trend::Record& r) {
+void ExtraWindows::record(const trend::Record& r) {
   readings_.add(r);
   log_.write(r);
   if (trend_) trend_->changed();
 }
 
-void Workbench::logStopped(const std::string& problem) {
+void ExtraWindows::logStopped(const std::string& problem) {
   std::cerr << "gpib-modbus-console: " << problem << "\n";
   if (trend_) trend_->logStopped();
 }
 
-trend::TrendWindow* Workbench::openTrend() {
+trend::TrendWindow* ExtraWindows::openTrend() {
   if (!trend_) {
     trend_ = new trend::TrendWindow(readings_, log_, {settings_.virtualTime, originEpochMs_});
     remember(trend_, {"optSpan1m", "optSpan10m", "optSpan1h", "optSpanAll", "chkFollow"});
@@ -89,7 +89,7 @@ trend::TrendWindow* Workbench::openTrend() {
   return trend_;
 }
 
-monitor::MonitorWindow* Workbench::openMonitor() {
+monitor::MonitorWindow* ExtraWindows::openMonitor() {
   if (!monitor_) {
     events_.setCapacity(monitor::EventTable::kCapacity);
     monitor_ = new monitor::MonitorWindow(events_);
@@ -100,7 +100,7 @@ monitor::MonitorWindow* Workbench::openMonitor() {
   return monitor_;
 }
 
-simpanel::SimulatorPanel* Workbench::openSimulator() {
+simpanel::SimulatorPanel* ExtraWindows::openSimulator() {
   if (!settings_.simulator) return nullptr;
   if (!simulator_) {
     simulator_ = new simpanel::SimulatorPanel(
@@ -112,7 +112,7 @@ simpanel::SimulatorPanel* Workbench::openSimulator() {
   return simulator_;
 }
 
-void Workbench::remember(QWidget* window, QStringList options) {
+void ExtraWindows::remember(QWidget* window, QStringList options) {
   if (settings_.rememberIn.isEmpty()) return;
   QSettings kept(settings_.rememberIn, QSettings::IniFormat);
   kept.beginGroup(window->objectName());
@@ -128,7 +128,7 @@ void Workbench::remember(QWidget* window, QStringList options) {
   window->installEventFilter(this);
 }
 
-void Workbench::keep(QWidget* window) {
+void ExtraWindows::keep(QWidget* window) {
   QSettings kept(settings_.rememberIn, QSettings::IniFormat);
   kept.beginGroup(window->objectName());
   kept.setValue("geometry", window->saveGeometry());
@@ -137,25 +137,26 @@ void Workbench::keep(QWidget* window) {
       kept.setValue(name, button->isChecked());
 }
 
-bool Workbench::eventFilter(QObject* watched, QEvent* event) {
+bool ExtraWindows::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Hide)
     if (auto* window = qobject_cast<QWidget*>(watched); window && remembered_.contains(window))
       keep(window);
   return QObject::eventFilter(watched, event);
 }
 
-QString Workbench::aboutText() const {
-  return QString("GPIB-Modbus Console %1\n\nTests and demonstrates a GPIB-to-Modbus converter "
-                 "and the Watlow F4 controller behind it.\n\n%2")
+QString ExtraWindows::aboutText() const {
+  return QString(
+             "GPIB-Modbus Console %1\n\nTests and demonstrates a GPIB-to-Modbus converter "
+             "and the Watlow F4 controller behind it.\n\n%2")
       .arg(PROJECT_VERSION, settings_.driverLine);
 }
 
-void Workbench::showAbout() {
-  auto* box = new QMessageBox(QMessageBox::Information, "About GPIB-Modbus Console",
-                              aboutText(), QMessageBox::Ok, &main_);
+void ExtraWindows::showAbout() {
+  auto* box = new QMessageBox(QMessageBox::Information, "About GPIB-Modbus Console", aboutText(),
+                              QMessageBox::Ok, &main_);
   box->setObjectName("about");
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }
 
-}  // namespace workbench
+}  // namespace extrawindows

@@ -33,11 +33,11 @@ namespace sim {
 class SimulatedBus;
 }
 
-namespace workbench {
+namespace extrawindows {
 
 // What sits beside the main window: its menu bar (View, Help), the readings the console makes
 // gathered for the trend and the data log, and the extra windows opened from the menu.
-class Workbench final : public QObject {
+class ExtraWindows final : public QObject {
   Q_OBJECT
  public:
   struct Settings {
@@ -54,9 +54,9 @@ class Workbench final : public QObject {
 
   // Watches the bus through `observers` (it makes no call of its own) on `clock`, and keeps the
   // newest events of `events` for the bus monitor from the start.
-  Workbench(console::MainWindow& main, const bus::Clock& clock, bus::Observers& observers,
-            trace::Trace& events, Settings settings);
-  ~Workbench() override;
+  ExtraWindows(console::MainWindow& main, const bus::Clock& clock, bus::Observers& observers,
+               trace::Trace& events, Settings settings);
+  ~ExtraWindows() override;
 
   // Opens (creating on first use) and raises the trend window.
   trend::TrendWindow* openTrend();
@@ -103,4 +103,4 @@ class Workbench final : public QObject {
   QPointer<simpanel::SimulatorPanel> simulator_;
 };
 
-}  // namespace workbench
+}  // namespace extrawindows
