@@ -197,47 +197,44 @@ void MainWindow::showError(const std::string& text) {
 }
 
 void MainWindow::connectHandlers() {
-  auto onClick = [this](QPushButton* button, void (MainWindow::*handler)()) {
-    connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  const std::pair<QPushButton*, void (MainWindow::*)()> clicks[] = {
+      {cmdExit, &MainWindow::cmdExit_Click},
+      {cmd488_2Cmds, &MainWindow::cmd488_2Cmds_Click},
+      {cmdInitialize, &MainWindow::cmdInitialize_Click},
+      {cmdRdModel, &MainWindow::cmdRdModel_Click},
+      {cmdRdSN, &MainWindow::cmdRdSN_Click},
+      {cmdRdSoft, &MainWindow::cmdRdSoft_Click},
+      {cmdRdRev, &MainWindow::cmdRdRev_Click},
+      {cmdRdDate, &MainWindow::cmdRdDate_Click},
+      {cmdRdSetPt, &MainWindow::cmdRdSetPt_Click},
+      {cmdRdTemp, &MainWindow::cmdRdTemp_Click},
+      {cmdRdErr, &MainWindow::cmdRdErr_Click},
+      {cmdSetPt, &MainWindow::cmdSetPt_Click},
+      {cmdStopSetPt, &MainWindow::cmdStopSetPt_Click},
+      {cmdStatic, &MainWindow::cmdStatic_Click},
+      {cmdRdTemp2, &MainWindow::cmdRdTemp2_Click},
+      {cmdRdTime, &MainWindow::cmdRdTime_Click},
+      {cmdChgAddr, &MainWindow::cmdChgAddr_Click},
+      {cmdSend, &MainWindow::cmdSend_Click},
+      {cmdClr, &MainWindow::cmdClr_Click},
+      {cmdESR, &MainWindow::cmdESR_Click},
+      {cmdRunProfile, &MainWindow::cmdRunProfile_Click},
+      {cmdStop, &MainWindow::cmdStop_Click},
+      {cmdDelete, &MainWindow::cmdDelete_Click},
+      {cmdConfirm, &MainWindow::cmdConfirm_Click},
+      {cmdCreate, &MainWindow::cmdCreate_Click},
   };
-  auto onSelect = [this](ui::OptionButton* option, void (MainWindow::*handler)(int)) {
-    connect(option, &ui::OptionButton::selected, this,
-            [this, handler](int index) { (this->*handler)(index); });
+  for (auto [button, handler] : clicks) connect(button, &QPushButton::clicked, this, handler);
+  const std::pair<ui::OptionButton*, void (MainWindow::*)(int)> selections[] = {
+      {optUnits[0], &MainWindow::optUnits_Click},  {optUnits[1], &MainWindow::optUnits_Click},
+      {optCmdRead, &MainWindow::optCmdRead_Click}, {optCmdWrt, &MainWindow::optCmdWrt_Click},
+      {optDecimal, &MainWindow::optDecimal_Click}, {optHex, &MainWindow::optHex_Click},
   };
-  onClick(cmdExit, &MainWindow::cmdExit_Click);
-  onClick(cmd488_2Cmds, &MainWindow::cmd488_2Cmds_Click);
-  onClick(cmdInitialize, &MainWindow::cmdInitialize_Click);
-  onClick(cmdRdModel, &MainWindow::cmdRdModel_Click);
-  onClick(cmdRdSN, &MainWindow::cmdRdSN_Click);
-  onClick(cmdRdSoft, &MainWindow::cmdRdSoft_Click);
-  onClick(cmdRdRev, &MainWindow::cmdRdRev_Click);
-  onClick(cmdRdDate, &MainWindow::cmdRdDate_Click);
-  onClick(cmdRdSetPt, &MainWindow::cmdRdSetPt_Click);
-  onClick(cmdRdTemp, &MainWindow::cmdRdTemp_Click);
-  onClick(cmdRdErr, &MainWindow::cmdRdErr_Click);
-  onClick(cmdSetPt, &MainWindow::cmdSetPt_Click);
-  onClick(cmdStopSetPt, &MainWindow::cmdStopSetPt_Click);
-  onClick(cmdStatic, &MainWindow::cmdStatic_Click);
-  onClick(cmdRdTemp2, &MainWindow::cmdRdTemp2_Click);
-  onClick(cmdRdTime, &MainWindow::cmdRdTime_Click);
-  onClick(cmdChgAddr, &MainWindow::cmdChgAddr_Click);
-  onClick(cmdSend, &MainWindow::cmdSend_Click);
-  onClick(cmdClr, &MainWindow::cmdClr_Click);
-  onClick(cmdESR, &MainWindow::cmdESR_Click);
-  onClick(cmdRunProfile, &MainWindow::cmdRunProfile_Click);
-  onClick(cmdStop, &MainWindow::cmdStop_Click);
-  onClick(cmdDelete, &MainWindow::cmdDelete_Click);
-  onClick(cmdConfirm, &MainWindow::cmdConfirm_Click);
-  onClick(cmdCreate, &MainWindow::cmdCreate_Click);
-  onSelect(optUnits[0], &MainWindow::optUnits_Click);
-  onSelect(optUnits[1], &MainWindow::optUnits_Click);
-  onSelect(optCmdRead, &MainWindow::optCmdRead_Click);
-  onSelect(optCmdWrt, &MainWindow::optCmdWrt_Click);
-  onSelect(optDecimal, &MainWindow::optDecimal_Click);
-  onSelect(optHex, &MainWindow::optHex_Click);
-  connect(txtCurAddr, &QLineEdit::textChanged, this, [this] { txtCurAddr_Change(); });
-  connect(txtOutput, &QLineEdit::textChanged, this, [this] { txtOutput_Change(); });
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  for (auto [option, handler] : selections)
+    connect(option, &ui::OptionButton::selected, this, handler);
+  connect(txtCurAddr, &QLineEdit::textChanged, this, &MainWindow::txtCurAddr_Change);
+  connect(txtOutput, &QLineEdit::textChanged, this, &MainWindow::txtOutput_Change);
+  connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
   txtReg->installEventFilter(this);
   txtOutput->installEventFilter(this);
 }

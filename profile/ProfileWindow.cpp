@@ -123,10 +123,10 @@ ProfileWindow::ProfileWindow(bus::GPIB32& gpib, QWidget* parent) : QDialog(paren
     button->setDefault(false);
   }
 
-  connect(cmdSetProfile, &QPushButton::clicked, this, [this] { cmdSetProfile_Click(); });
-  connect(cmdReturn, &QPushButton::clicked, this, [this] { cmdReturn_Click(); });
-  connect(cmdSetTime, &QPushButton::clicked, this, [this] { cmdSetTime_Click(); });
-  connect(cmdSetTemp, &QPushButton::clicked, this, [this] { cmdSetTemp_Click(); });
+  connect(cmdSetProfile, &QPushButton::clicked, this, &ProfileWindow::cmdSetProfile_Click);
+  connect(cmdReturn, &QPushButton::clicked, this, &ProfileWindow::cmdReturn_Click);
+  connect(cmdSetTime, &QPushButton::clicked, this, &ProfileWindow::cmdSetTime_Click);
+  connect(cmdSetTemp, &QPushButton::clicked, this, &ProfileWindow::cmdSetTemp_Click);
   for (ui::OptionButton* option : optStep)
     connect(option, &ui::OptionButton::selected, this,
             [this](int index) { optStep_Click(static_cast<std::int16_t>(index)); });

@@ -130,33 +130,33 @@ SetupWindow::SetupWindow(bus::GPIB32& gpib, QWidget* parent) : QDialog(parent), 
 }
 
 void SetupWindow::connectHandlers() {
-  auto onClick = [this](QPushButton* button, void (SetupWindow::*handler)()) {
-    connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+  const std::pair<QPushButton*, void (SetupWindow::*)()> clicks[] = {
+      {cmdExit, &SetupWindow::cmdExit_Click},
+      {cmdCLR, &SetupWindow::cmdClr_Click},
+      {cmdESE, &SetupWindow::cmdESE_Click},
+      {cmdESR, &SetupWindow::cmdESR_Click},
+      {cmdIDN, &SetupWindow::cmdIDN_Click},
+      {cmdSRE, &SetupWindow::cmdSRE_Click},
+      {cmdSTB, &SetupWindow::cmdSTB_Click},
+      {cmdSav, &SetupWindow::cmdSav_Click},
+      {cmdRST, &SetupWindow::cmdRST_Click},
+      {cmdSetESE, &SetupWindow::cmdSetESE_Click},
+      {cmdSetSRE, &SetupWindow::cmdSetSRE_Click},
+      {cmdSetPSC, &SetupWindow::cmdSetPSC_Click},
+      {cmdSetBaud, &SetupWindow::cmdSetBaud_Click},
+      {cmdFindLstn, &SetupWindow::cmdFindLstn_Click},
+      {cmdSetAddr, &SetupWindow::cmdSetAddr_Click},
+      {cmdSerialPoll, &SetupWindow::cmdSerialPoll_Click},
   };
-  auto onSelect = [this](ui::OptionButton* option, void (SetupWindow::*handler)(int)) {
-    connect(option, &ui::OptionButton::selected, this,
-            [this, handler](int index) { (this->*handler)(index); });
+  for (auto [button, handler] : clicks) connect(button, &QPushButton::clicked, this, handler);
+  const std::pair<ui::OptionButton*, void (SetupWindow::*)(int)> selections[] = {
+      {opt9600, &SetupWindow::opt9600_Click},
+      {opt19200, &SetupWindow::opt19200_Click},
+      {optModeEna, &SetupWindow::optModeEna_Click},
+      {optModeDis, &SetupWindow::optModeDis_Click},
   };
-  onClick(cmdExit, &SetupWindow::cmdExit_Click);
-  onClick(cmdCLR, &SetupWindow::cmdClr_Click);
-  onClick(cmdESE, &SetupWindow::cmdESE_Click);
-  onClick(cmdESR, &SetupWindow::cmdESR_Click);
-  onClick(cmdIDN, &SetupWindow::cmdIDN_Click);
-  onClick(cmdSRE, &SetupWindow::cmdSRE_Click);
-  onClick(cmdSTB, &SetupWindow::cmdSTB_Click);
-  onClick(cmdSav, &SetupWindow::cmdSav_Click);
-  onClick(cmdRST, &SetupWindow::cmdRST_Click);
-  onClick(cmdSetESE, &SetupWindow::cmdSetESE_Click);
-  onClick(cmdSetSRE, &SetupWindow::cmdSetSRE_Click);
-  onClick(cmdSetPSC, &SetupWindow::cmdSetPSC_Click);
-  onClick(cmdSetBaud, &SetupWindow::cmdSetBaud_Click);
-  onClick(cmdFindLstn, &SetupWindow::cmdFindLstn_Click);
-  onClick(cmdSetAddr, &SetupWindow::cmdSetAddr_Click);
-  onClick(cmdSerialPoll, &SetupWindow::cmdSerialPoll_Click);
-  onSelect(opt9600, &SetupWindow::opt9600_Click);
-  onSelect(opt19200, &SetupWindow::opt19200_Click);
-  onSelect(optModeEna, &SetupWindow::optModeEna_Click);
-  onSelect(optModeDis, &SetupWindow::optModeDis_Click);
+  for (auto [option, handler] : selections)
+    connect(option, &ui::OptionButton::selected, this, handler);
 }
 
 void SetupWindow::showError(const std::string& text) {
