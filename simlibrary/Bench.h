@@ -9,7 +9,7 @@
 #include "Driver.h"
 #include "SimulatedBus.h"
 
-namespace gpiblib {
+namespace simlibrary {
 
 // linux-gpib's numbers the client programs pass: end-of-string flags in the upper byte of an
 // eos value, send end modes, ibconfig/ibask options, bus line bits.
@@ -185,4 +185,4 @@ class Bench {
   int ist_ = 0;
 };
 
-}  // namespace gpiblib
+}  // namespace simlibrary

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace gpiblib {
+namespace simlibrary {
 
 namespace {
 
@@ -1001,4 +1001,4 @@ void Bench::pPollUnconfig(int board, const Addr* list) {
   if (listed(board, list)) succeed();
 }
 
-}  // namespace gpiblib
+}  // namespace simlibrary

@@ -54,7 +54,7 @@ TEST(BenchSettings, VariablesSetTheBenchOrLeaveItWhole) {
   for (const auto& row : rows) {
     bus::VirtualClock clock;
     sim::SimulatedBus bus(clock);
-    const std::string message = gpiblib::applyEnvironment(bus, [&](const char* name) {
+    const std::string message = simlibrary::applyEnvironment(bus, [&](const char* name) {
       const auto found = row.variables.find(name);
       return found == row.variables.end() ? nullptr : found->second.c_str();
     });
