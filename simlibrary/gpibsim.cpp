@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "BenchSettings.h"
 #include "Board.h"
 #include "Configuration.h"
 #include "DeviceIo.h"
+#include "EnvironmentSettings.h"
 #include "Routines4882.h"
 
 #define GPIBSIM_VISIBLE __attribute__((visibility("default")))

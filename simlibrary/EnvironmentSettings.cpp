@@ -1,4 +1,4 @@
-#include "BenchSettings.h"
+#include "EnvironmentSettings.h"
 
 #include <charconv>
 #include <cmath>
