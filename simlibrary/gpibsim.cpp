@@ -3,6 +3,8 @@
 // through the part that carries it out (DeviceIo, Routines4882, Configuration, or the Board's
 // own descriptor table). The status of a call goes to the calling thread's own status (the
 // Thread* functions) and, as linux-gpib does, to the shared ibsta, iberr, ibcnt and ibcntl.
+// A new entry point is named under the version node in libgpib.map, defined here through
+// call() or run(), and carried out by the class of its kind.
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,8 @@ namespace {
 
 using simlibrary::Addr;
 
+// The process's one simulated board, set up from the GPIBSIM_* variables, and the parts that
+// carry out calls on it.
 struct Simulator {
   Simulator() {
     const std::string problem = simlibrary::applyEnvironment(
