@@ -1,29 +1,40 @@
 // The simulated bench behind linux-gpib's user API: the C entry points a linux-gpib client
-// program links against, each one call on the one Bench of the process under one lock. The
-// status of a call goes to the calling thread's own status (the Thread* functions) and, as
-// linux-gpib does, to the shared ibsta, iberr, ibcnt and ibcntl.
+// program links against, each one call under one lock on the process's one simulated Board,
+// through the part that carries it out (DeviceIo, Routines4882, Configuration, or the Board's
+// own descriptor table). The status of a call goes to the calling thread's own status (the
+// Thread* functions) and, as linux-gpib does, to the shared ibsta, iberr, ibcnt and ibcntl.
+// A new entry point is named under the version node in libgpib.map, defined here through
+// call() or run(), and carried out by the class of its kind.
 
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
-#include "Bench.h"
-#include "BenchSettings.h"
+#include "Board.h"
+#include "Configuration.h"
+#include "DeviceIo.h"
+#include "EnvironmentSettings.h"
+#include "Routines4882.h"
 
 #define GPIBSIM_VISIBLE __attribute__((visibility("default")))
 #define GPIBSIM_EXPORT extern "C" GPIBSIM_VISIBLE
 
 namespace {
 
-using gpiblib::Addr;
+using simlibrary::Addr;
 
+// The process's one simulated board, set up from the GPIBSIM_* variables, and the parts that
+// carry out calls on it.
 struct Simulator {
   Simulator() {
-    const std::string problem =
-        gpiblib::applyEnvironment(bench.bus(), [](const char* name) { return std::getenv(name); });
+    const std::string problem = simlibrary::applyEnvironment(
+        board.bus(), [](const char* name) { return std::getenv(name); });
     if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
   }
-  gpiblib::Bench bench;
+  simlibrary::Board board;
+  simlibrary::DeviceIo io{board};
+  simlibrary::Routines4882 routines{board, io};
+  simlibrary::Configuration configuration{board};
   std::mutex mutex;
 };
 
@@ -45,14 +56,14 @@ GPIBSIM_VISIBLE volatile long ibcntl = 0;
 
 namespace {
 
-// Runs one call on the bench and publishes its outcome; the call's own result, if any.
+// Runs one call on the simulator and publishes its outcome; the call's own result, if any.
 template <typename Call>
 auto run(Call&& body) {
   Simulator& s = simulator();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.bench.begin();
-  auto result = body(s.bench);
-  threadStatus = s.bench.status();
+  s.board.begin();
+  auto result = body(s);
+  threadStatus = s.board.status();
   ibsta = threadStatus.ibsta;
   iberr = threadStatus.iberr;
   ibcnt = threadStatus.ibcnt;
@@ -63,9 +74,9 @@ auto run(Call&& body) {
 // A call whose result is ibsta.
 template <typename Call>
 int call(Call&& body) {
-  return run([&](gpiblib::Bench& bench) {
-    body(bench);
-    return bench.status().ibsta;
+  return run([&](Simulator& s) {
+    body(s);
+    return s.board.status().ibsta;
   });
 }
 
@@ -77,91 +88,91 @@ char* bytes(void* data) { return static_cast<char*>(data); }
 // ---- device and board calls ------------------------------------------------------------------
 
 GPIBSIM_EXPORT int ibdev(int board, int pad, int sad, int timeout, int eot, int eos) {
-  return run([&](gpiblib::Bench& b) { return b.ibdev(board, pad, sad, timeout, eot, eos); });
+  return run([&](Simulator& s) { return s.board.ibdev(board, pad, sad, timeout, eot, eos); });
 }
 GPIBSIM_EXPORT int ibfind(const char* name) {
-  return run([&](gpiblib::Bench& b) { return b.ibfind(name ? name : ""); });
+  return run([&](Simulator& s) { return s.board.ibfind(name ? name : ""); });
 }
 GPIBSIM_EXPORT int ibwrt(int ud, const void* data, long count) {
-  return call([&](gpiblib::Bench& b) { b.ibwrt(ud, bytes(data), count); });
+  return call([&](Simulator& s) { s.io.ibwrt(ud, bytes(data), count); });
 }
 GPIBSIM_EXPORT int ibrd(int ud, void* buffer, long count) {
-  return call([&](gpiblib::Bench& b) { b.ibrd(ud, bytes(buffer), count); });
+  return call([&](Simulator& s) { s.io.ibrd(ud, bytes(buffer), count); });
 }
 // The asynchronous forms complete before they return; ibwait then finds CMPL at once.
 GPIBSIM_EXPORT int ibwrta(int ud, const void* data, long count) { return ibwrt(ud, data, count); }
 GPIBSIM_EXPORT int ibrda(int ud, void* buffer, long count) { return ibrd(ud, buffer, count); }
 GPIBSIM_EXPORT int ibcmd(int ud, const void* commands, long count) {
-  return call([&](gpiblib::Bench& b) { b.ibcmd(ud, bytes(commands), count); });
+  return call([&](Simulator& s) { s.io.ibcmd(ud, bytes(commands), count); });
 }
 GPIBSIM_EXPORT int ibclr(int ud) {
-  return call([&](gpiblib::Bench& b) { b.ibclr(ud); });
+  return call([&](Simulator& s) { s.io.ibclr(ud); });
 }
 GPIBSIM_EXPORT int ibrsp(int ud, char* result) {
-  return call([&](gpiblib::Bench& b) { b.ibrsp(ud, result); });
+  return call([&](Simulator& s) { s.io.ibrsp(ud, result); });
 }
 GPIBSIM_EXPORT int ibtrg(int ud) {
-  return call([&](gpiblib::Bench& b) { b.ibtrg(ud); });
+  return call([&](Simulator& s) { s.io.ibtrg(ud); });
 }
 GPIBSIM_EXPORT int ibloc(int ud) {
-  return call([&](gpiblib::Bench& b) { b.ibloc(ud); });
+  return call([&](Simulator& s) { s.io.ibloc(ud); });
 }
 GPIBSIM_EXPORT int ibonl(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibonl(ud, value); });
+  return call([&](Simulator& s) { s.board.ibonl(ud, value); });
 }
 GPIBSIM_EXPORT int ibtmo(int ud, int code) {
-  return call([&](gpiblib::Bench& b) { b.ibtmo(ud, code); });
+  return call([&](Simulator& s) { s.configuration.ibtmo(ud, code); });
 }
 GPIBSIM_EXPORT int ibeos(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibeos(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibeos(ud, value); });
 }
 GPIBSIM_EXPORT int ibeot(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibeot(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibeot(ud, value); });
 }
 GPIBSIM_EXPORT int ibpad(int ud, int pad) {
-  return call([&](gpiblib::Bench& b) { b.ibpad(ud, pad); });
+  return call([&](Simulator& s) { s.configuration.ibpad(ud, pad); });
 }
 GPIBSIM_EXPORT int ibsad(int ud, int sad) {
-  return call([&](gpiblib::Bench& b) { b.ibsad(ud, sad); });
+  return call([&](Simulator& s) { s.configuration.ibsad(ud, sad); });
 }
 GPIBSIM_EXPORT int ibsre(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibsre(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibsre(ud, value); });
 }
 GPIBSIM_EXPORT int ibsic(int ud) {
-  return call([&](gpiblib::Bench& b) { b.ibsic(ud); });
+  return call([&](Simulator& s) { s.io.ibsic(ud); });
 }
 GPIBSIM_EXPORT int ibln(int ud, int pad, int sad, short* found) {
-  return call([&](gpiblib::Bench& b) { b.ibln(ud, pad, sad, found); });
+  return call([&](Simulator& s) { s.io.ibln(ud, pad, sad, found); });
 }
 GPIBSIM_EXPORT int ibconfig(int ud, int option, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibconfig(ud, option, value); });
+  return call([&](Simulator& s) { s.configuration.ibconfig(ud, option, value); });
 }
 GPIBSIM_EXPORT int ibask(int ud, int option, int* value) {
-  return call([&](gpiblib::Bench& b) { b.ibask(ud, option, value); });
+  return call([&](Simulator& s) { s.configuration.ibask(ud, option, value); });
 }
 GPIBSIM_EXPORT int ibwait(int ud, int mask) {
-  return call([&](gpiblib::Bench& b) { b.ibwait(ud, mask); });
+  return call([&](Simulator& s) { s.io.ibwait(ud, mask); });
 }
 GPIBSIM_EXPORT int iblines(int ud, short* lines) {
-  return call([&](gpiblib::Bench& b) { b.iblines(ud, lines); });
+  return call([&](Simulator& s) { s.io.iblines(ud, lines); });
 }
 GPIBSIM_EXPORT int ibist(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibist(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibist(ud, value); });
 }
 GPIBSIM_EXPORT int ibrsc(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibrsc(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibrsc(ud, value); });
 }
 GPIBSIM_EXPORT int ibgts(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibgts(ud, value); });
+  return call([&](Simulator& s) { s.io.ibgts(ud, value); });
 }
 GPIBSIM_EXPORT int ibcac(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibcac(ud, value); });
+  return call([&](Simulator& s) { s.io.ibcac(ud, value); });
 }
 GPIBSIM_EXPORT int ibppc(int ud, int value) {
-  return call([&](gpiblib::Bench& b) { b.ibppc(ud, value); });
+  return call([&](Simulator& s) { s.configuration.ibppc(ud, value); });
 }
 GPIBSIM_EXPORT int ibrpp(int ud, char* result) {
-  return call([&](gpiblib::Bench& b) { b.ibrpp(ud, result); });
+  return call([&](Simulator& s) { s.io.ibrpp(ud, result); });
 }
 GPIBSIM_EXPORT void ibvers(char** version) {
   // The linux-gpib release whose interface this library follows.
@@ -172,86 +183,90 @@ GPIBSIM_EXPORT void ibvers(char** version) {
 // ---- 488.2 routines --------------------------------------------------------------------------
 
 GPIBSIM_EXPORT void SendIFC(int board) {
-  call([&](gpiblib::Bench& b) { b.sendIfc(board); });
+  call([&](Simulator& s) { s.routines.sendIfc(board); });
 }
 GPIBSIM_EXPORT void DevClear(int board, Addr address) {
-  call([&](gpiblib::Bench& b) { b.devClear(board, address); });
+  call([&](Simulator& s) { s.routines.devClear(board, address); });
 }
 GPIBSIM_EXPORT void DevClearList(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.devClearList(board, list); });
+  call([&](Simulator& s) { s.routines.devClearList(board, list); });
 }
 GPIBSIM_EXPORT void FindLstn(int board, const Addr* pads, Addr* found, int limit) {
-  call([&](gpiblib::Bench& b) { b.findLstn(board, pads, found, limit); });
+  call([&](Simulator& s) { s.routines.findLstn(board, pads, found, limit); });
 }
 GPIBSIM_EXPORT void ReadStatusByte(int board, Addr address, short* result) {
-  call([&](gpiblib::Bench& b) { b.readStatusByte(board, address, result); });
+  call([&](Simulator& s) { s.routines.readStatusByte(board, address, result); });
 }
 GPIBSIM_EXPORT void Send(int board, Addr address, const void* data, long count, int endMode) {
-  call([&](gpiblib::Bench& b) { b.send(board, address, bytes(data), count, endMode); });
+  call([&](Simulator& s) { s.routines.send(board, address, bytes(data), count, endMode); });
 }
 GPIBSIM_EXPORT void Receive(int board, Addr address, void* buffer, long count, int termination) {
-  call([&](gpiblib::Bench& b) { b.receive(board, address, bytes(buffer), count, termination); });
+  call(
+      [&](Simulator& s) { s.routines.receive(board, address, bytes(buffer), count, termination); });
 }
 GPIBSIM_EXPORT void SendList(int board, const Addr* list, const void* data, long count,
                              int endMode) {
-  call([&](gpiblib::Bench& b) { b.sendList(board, list, bytes(data), count, endMode); });
+  call([&](Simulator& s) { s.routines.sendList(board, list, bytes(data), count, endMode); });
 }
 GPIBSIM_EXPORT void SendCmds(int board, const void* commands, long count) {
-  call([&](gpiblib::Bench& b) {
-    if (board == 0) b.ibcmd(0, bytes(commands), count);
-    else b.sendIfc(board);  // no such board: ENEB as every routine gives it
+  call([&](Simulator& s) {
+    if (board == 0) {
+      s.io.ibcmd(0, bytes(commands), count);
+    } else {
+      s.routines.sendIfc(board);  // no such board: ENEB as every routine gives it
+    }
   });
 }
 GPIBSIM_EXPORT void SendDataBytes(int board, const void* data, long count, int endMode) {
-  call([&](gpiblib::Bench& b) { b.sendDataBytes(board, bytes(data), count, endMode); });
+  call([&](Simulator& s) { s.routines.sendDataBytes(board, bytes(data), count, endMode); });
 }
 GPIBSIM_EXPORT void SendSetup(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.sendSetup(board, list); });
+  call([&](Simulator& s) { s.routines.sendSetup(board, list); });
 }
 GPIBSIM_EXPORT void ReceiveSetup(int board, Addr address) {
-  call([&](gpiblib::Bench& b) { b.receiveSetup(board, address); });
+  call([&](Simulator& s) { s.routines.receiveSetup(board, address); });
 }
 GPIBSIM_EXPORT void RcvRespMsg(int board, void* buffer, long count, int termination) {
-  call([&](gpiblib::Bench& b) { b.rcvRespMsg(board, bytes(buffer), count, termination); });
+  call([&](Simulator& s) { s.routines.rcvRespMsg(board, bytes(buffer), count, termination); });
 }
 GPIBSIM_EXPORT void EnableRemote(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.enableRemote(board, list); });
+  call([&](Simulator& s) { s.routines.enableRemote(board, list); });
 }
 GPIBSIM_EXPORT void EnableLocal(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.enableLocal(board, list); });
+  call([&](Simulator& s) { s.routines.enableLocal(board, list); });
 }
 GPIBSIM_EXPORT void SetRWLS(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.setRwls(board, list); });
+  call([&](Simulator& s) { s.routines.setRwls(board, list); });
 }
 GPIBSIM_EXPORT void Trigger(int board, Addr address) {
-  call([&](gpiblib::Bench& b) { b.trigger(board, address); });
+  call([&](Simulator& s) { s.routines.trigger(board, address); });
 }
 GPIBSIM_EXPORT void TriggerList(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.triggerList(board, list); });
+  call([&](Simulator& s) { s.routines.triggerList(board, list); });
 }
 GPIBSIM_EXPORT void AllSpoll(int board, const Addr* list, short* results) {
-  call([&](gpiblib::Bench& b) { b.allSpoll(board, list, results); });
+  call([&](Simulator& s) { s.routines.allSpoll(board, list, results); });
 }
 GPIBSIM_EXPORT void FindRQS(int board, const Addr* list, short* result) {
-  call([&](gpiblib::Bench& b) { b.findRqs(board, list, result); });
+  call([&](Simulator& s) { s.routines.findRqs(board, list, result); });
 }
 GPIBSIM_EXPORT void WaitSRQ(int board, short* result) {
-  call([&](gpiblib::Bench& b) { b.waitSrq(board, result); });
+  call([&](Simulator& s) { s.routines.waitSrq(board, result); });
 }
 GPIBSIM_EXPORT void TestSys(int board, const Addr* list, short* results) {
-  call([&](gpiblib::Bench& b) { b.testSys(board, list, results); });
+  call([&](Simulator& s) { s.routines.testSys(board, list, results); });
 }
 GPIBSIM_EXPORT void ResetSys(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.resetSys(board, list); });
+  call([&](Simulator& s) { s.routines.resetSys(board, list); });
 }
 GPIBSIM_EXPORT void PPoll(int board, short* result) {
-  call([&](gpiblib::Bench& b) { b.pPoll(board, result); });
+  call([&](Simulator& s) { s.routines.pPoll(board, result); });
 }
 GPIBSIM_EXPORT void PPollConfig(int board, Addr address, int line, int sense) {
-  call([&](gpiblib::Bench& b) { b.pPollConfig(board, address, line, sense); });
+  call([&](Simulator& s) { s.routines.pPollConfig(board, address, line, sense); });
 }
 GPIBSIM_EXPORT void PPollUnconfig(int board, const Addr* list) {
-  call([&](gpiblib::Bench& b) { b.pPollUnconfig(board, list); });
+  call([&](Simulator& s) { s.routines.pPollUnconfig(board, list); });
 }
 
 // ---- status ----------------------------------------------------------------------------------

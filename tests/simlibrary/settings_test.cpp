@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "BenchSettings.h"
+#include "EnvironmentSettings.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ std::string describe(sim::SimulatedBus& bus) {
          std::to_string(bus.registerFaults().size());
 }
 
-TEST(BenchSettings, VariablesSetTheBenchOrLeaveItWhole) {
+TEST(EnvironmentSettings, VariablesSetTheBenchOrLeaveItWhole) {
   const std::string idn = "ORVANE,5630,SIM-000417,2.10";
   const std::string plain = "4 7 " + idn + " 75.000000 0x0 9600 0";
   const struct {
@@ -54,7 +54,7 @@ TEST(BenchSettings, VariablesSetTheBenchOrLeaveItWhole) {
   for (const auto& row : rows) {
     bus::VirtualClock clock;
     sim::SimulatedBus bus(clock);
-    const std::string message = gpiblib::applyEnvironment(bus, [&](const char* name) {
+    const std::string message = simlibrary::applyEnvironment(bus, [&](const char* name) {
       const auto found = row.variables.find(name);
       return found == row.variables.end() ? nullptr : found->second.c_str();
     });

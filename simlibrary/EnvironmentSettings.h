@@ -5,7 +5,7 @@
 
 #include "SimulatedBus.h"
 
-namespace gpiblib {
+namespace simlibrary {
 
 // Looks up one environment variable; null when it is not set.
 using Environment = std::function<const char*(const char* name)>;
@@ -20,4 +20,4 @@ using Environment = std::function<const char*(const char* name)>;
 // says which value and why; empty when everything was taken.
 std::string applyEnvironment(sim::SimulatedBus& bus, const Environment& environment);
 
-}  // namespace gpiblib
+}  // namespace simlibrary

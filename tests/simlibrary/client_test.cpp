@@ -1,7 +1,7 @@
 // A client of the simulated bench written as a linux-gpib program is: the API declared from
 // its documented interface, linked with -lgpib and run with the drop-in directory on
 // LD_LIBRARY_PATH. Each suite runs in its own process on the bench its ctest entry sets up
-// (tests/gpiblib/CMakeLists.txt): run them through ctest.
+// (tests/simlibrary/CMakeLists.txt): run them through ctest.
 #include <gtest/gtest.h>
 
 #include <cerrno>

@@ -1,11 +1,11 @@
-#include "BenchSettings.h"
+#include "EnvironmentSettings.h"
 
 #include <charconv>
 #include <cmath>
 #include <optional>
 #include <vector>
 
-namespace gpiblib {
+namespace simlibrary {
 
 namespace {
 
@@ -200,4 +200,4 @@ std::string applyEnvironment(sim::SimulatedBus& bus, const Environment& environm
   return {};
 }
 
-}  // namespace gpiblib
+}  // namespace simlibrary

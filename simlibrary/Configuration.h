@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+
+#include "Board.h"
+
+namespace simlibrary {
+
+// What a descriptor is set to and what it reports: ibconfig and ibask over linux-gpib's options,
+// and the calls that set one option each (time-out, end-of-string, EOI, addresses, parallel
+// poll configuration; on the board remote enable, ist and system controller). Options the
+// simulated board does not have are taken only at their neutral value (ECAP otherwise). Each
+// call leaves its outcome in the board's status.
+class Configuration {
+ public:
+  explicit Configuration(Board& board);
+
+  void ibconfig(int ud, int option, int value);
+  void ibask(int ud, int option, int* value);
+
+  void ibtmo(int ud, int code);
+  void ibeos(int ud, int value);
+  void ibeot(int ud, int value);
+  void ibpad(int ud, int pad);
+  void ibsad(int ud, int sad);
+  void ibppc(int ud, int value);
+  // On the board descriptor.
+  void ibsre(int ud, int value);
+  void ibist(int ud, int value);
+  void ibrsc(int ud, int value);
+
+ private:
+  // An option's value on `d`, or nothing when `d` has no such option.
+  std::optional<long> option(const Descriptor& d, int option) const;
+  // Sets one option; false with the status set for a value or option it refuses.
+  bool configure(Descriptor& d, int option, int value);
+
+  Board& board_;
+  sim::SimulatedBus& bus_;
+};
+
+}  // namespace simlibrary
