@@ -22,8 +22,7 @@ std::string generalText(T value, int digits) {
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
   if (ec != std::errc()) return "0";
   std::string text(buf, end);
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return c == 'e' ? 'E' : c; });
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c == 'e' ? 'E' : c; });
   return text;
 }
 
@@ -125,7 +124,8 @@ std::optional<std::int16_t> toInt16(double value) {
 
 std::optional<float> toSingle(double value) {
   if (!std::isfinite(value)) return std::nullopt;
-  if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) return std::nullopt;
+  if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max()))
+    return std::nullopt;
   return static_cast<float>(value);
 }
 
@@ -143,6 +143,20 @@ std::string trimTrailingBlanks(std::string text) {
   return text;
 }
 
+std::string_view trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string upperCase(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
 std::string cutAtLineFeed(std::string text) {
   const size_t lf = text.find('\n');
   if (lf != std::string::npos) text.erase(lf);
@@ -155,10 +169,17 @@ namespace {
 void appendEscape(std::string& out, unsigned char c) {
   static const char hex[] = "0123456789ABCDEF";
   switch (c) {
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
-    default: out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    default:
+      out += {'\\', 'x', hex[c >> 4], hex[c & 0xF]};
   }
 }
 

@@ -40,6 +40,10 @@ std::string registerWriteLine(float reg, float value);
 
 // Cuts trailing blanks (only blanks: a line feed stays).
 std::string trimTrailingBlanks(std::string text);
+// The text without the blanks, tabs, carriage returns and line feeds around it.
+std::string_view trimmed(std::string_view text);
+// The text with its ASCII letters in upper case; every other byte as it is.
+std::string upperCase(std::string_view text);
 // Keeps what stands before the first line feed (the whole text when there is none).
 std::string cutAtLineFeed(std::string text);
 

@@ -4,20 +4,14 @@
 #include <cctype>
 #include <cmath>
 
+#include "NumberText.h"
+
 namespace prologix {
 
 namespace {
 
 std::string withNumber(const char* command, long number) {
   return std::string(command) + " " + std::to_string(number);
-}
-
-// Blanks, CR and LF around an answer are the adapter's, not part of it.
-std::string_view trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 // A whole decimal number of at most three digits, or nothing.
@@ -100,21 +94,21 @@ std::vector<std::string> Session::readTimeout(int ms) {
 }
 
 std::optional<int> parseStatusByte(std::string_view reply) {
-  const std::optional<int> value = smallNumber(trimmed(reply));
+  const std::optional<int> value = smallNumber(bus::trimmed(reply));
   if (!value || *value > 255) return std::nullopt;
   return value;
 }
 
 std::optional<std::vector<int>> parseListeners(std::string_view reply) {
   std::vector<int> found;
-  std::string_view rest = trimmed(reply);
+  std::string_view rest = bus::trimmed(reply);
   while (!rest.empty()) {
     const size_t end = std::min(rest.find_first_of(" ,"), rest.size());
     const std::optional<int> pad = smallNumber(rest.substr(0, end));
     if (!pad || *pad > kLastAddress) return std::nullopt;
     found.push_back(*pad);
-    rest = trimmed(rest.substr(end));
-    while (!rest.empty() && rest.front() == ',') rest = trimmed(rest.substr(1));
+    rest = bus::trimmed(rest.substr(end));
+    while (!rest.empty() && rest.front() == ',') rest = bus::trimmed(rest.substr(1));
   }
   return found;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Message.h"
+#include "NumberText.h"
 
 namespace sim {
 
@@ -216,9 +217,7 @@ void Converter::command(const std::string& header, const std::string& parameters
   } else if (header == "*TST?") {
     answer(0);
   } else if (matchesPath(header, {{"FORM", "FORMAT"}, {"TALK", "TALK"}})) {
-    std::string word;
-    for (char c : parameters)
-      word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    const std::string word = bus::upperCase(parameters);
     if (word == "ASCII")
       hex_ = false;
     else if (word == "HEXL")
@@ -272,9 +271,7 @@ bool Converter::serialCommand(const std::string& header, const std::string& para
              matchesPath(header, {syst, comm, {"SER?", "SERIAL?"}})) {
     reply(std::to_string(baud_));
   } else if (matchesPath(header, {syst, comm, ser, {"RS485", "RS485"}})) {
-    std::string word;
-    for (char c : parameters)
-      word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    const std::string word = bus::upperCase(parameters);
     if (word == "ON" || word == "1")
       rs485_ = true;
     else if (word == "OFF" || word == "0")

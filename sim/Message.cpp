@@ -4,17 +4,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "NumberText.h"
+
 namespace sim {
 
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view strip(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -24,14 +20,13 @@ std::vector<ProgramUnit> splitMessage(std::string_view message) {
   std::vector<ProgramUnit> units;
   while (true) {
     const std::size_t end = message.find(';');
-    const std::string_view unit = strip(message.substr(0, end));
+    const std::string_view unit = bus::trimmed(message.substr(0, end));
     if (!unit.empty()) {
       std::size_t split = 0;
       while (split < unit.size() && !isBlank(unit[split])) ++split;
       ProgramUnit parsed;
-      for (char c : unit.substr(0, split))
-        parsed.header.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-      parsed.parameters = std::string(strip(unit.substr(split)));
+      parsed.header = bus::upperCase(unit.substr(0, split));
+      parsed.parameters = std::string(bus::trimmed(unit.substr(split)));
       units.push_back(std::move(parsed));
     }
     if (end == std::string_view::npos) break;
@@ -42,10 +37,10 @@ std::vector<ProgramUnit> splitMessage(std::string_view message) {
 
 std::vector<std::string> splitParameters(std::string_view parameters) {
   std::vector<std::string> pieces;
-  if (strip(parameters).empty()) return pieces;
+  if (bus::trimmed(parameters).empty()) return pieces;
   while (true) {
     const std::size_t end = parameters.find(',');
-    pieces.emplace_back(strip(parameters.substr(0, end)));
+    pieces.emplace_back(bus::trimmed(parameters.substr(0, end)));
     if (end == std::string_view::npos) break;
     parameters.remove_prefix(end + 1);
   }
@@ -53,7 +48,7 @@ std::vector<std::string> splitParameters(std::string_view parameters) {
 }
 
 std::optional<double> parseNumber(std::string_view text) {
-  text = strip(text);
+  text = bus::trimmed(text);
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';

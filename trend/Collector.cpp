@@ -30,11 +30,6 @@ std::optional<RegisterLine> registerLine(const std::string& line) {
                       bus::numericValue(line.substr(comma + 1))};
 }
 
-std::string upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 Collector::Collector(const bus::Clock& clock) : clock_(clock), origin_(clock.now()) {}
@@ -56,7 +51,7 @@ void Collector::driverCall(const bus::Call& call) {
 
 void Collector::sent(int address, const std::string& line, bool delivered) {
   pending_ = Pending::None;
-  const std::string command = upper(line);
+  const std::string command = bus::upperCase(line);
   if (command.starts_with("FORM:TALK ")) hex_ = command.find("HEX") != std::string::npos;
   if (command == "*RST") hex_ = false;
   if (command == "E?") {
