@@ -80,10 +80,9 @@ int refuse(const std::string& problem) {
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-  const app::Options options = app::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+// Says what the command line asks for at once (a mistake, the help, the version) and the exit
+// status; nothing when the console is to run.
+std::optional<int> answerAtOnce(const app::Options& options) {
   if (!options.error.empty()) {
     std::cerr << "gpib-modbus-console: " << options.error << "\n\n" << app::usageText();
     return 2;
@@ -96,91 +95,151 @@ int main(int argc, char* argv[]) {
     std::cout << "gpib-modbus-console " << PROJECT_VERSION << "\n";
     return 0;
   }
+  return std::nullopt;
+}
 
-  // Both files are checked before any window exists, so a typo costs nothing.
-  std::optional<std::string> scriptText;
-  if (!options.scriptPath.empty()) {
-    scriptText = script::ScriptRunner::readFile(options.scriptPath);
-    if (!scriptText) return refuse("cannot read the script " + options.scriptPath);
-  }
+// The script to run and where the trace goes, both checked before any window exists so that a
+// typo costs nothing.
+struct Files {
+  std::optional<std::string> script;
   std::ofstream traceFile;
-  std::ostream* traceStream = nullptr;
-  if (options.tracePath == "-") {
-    traceStream = &std::cout;
-  } else if (!options.tracePath.empty()) {
-    traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
-    if (!traceFile) return refuse("cannot write the trace " + options.tracePath);
-    traceStream = &traceFile;
+  std::ostream* trace = nullptr;
+};
+
+// Why a file cannot be used; empty when both are ready.
+std::string openFiles(const app::Options& options, Files& files) {
+  if (!options.scriptPath.empty()) {
+    files.script = script::ScriptRunner::readFile(options.scriptPath);
+    if (!files.script) return "cannot read the script " + options.scriptPath;
   }
+  if (options.tracePath == "-") {
+    files.trace = &std::cout;
+  } else if (!options.tracePath.empty()) {
+    files.traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+    if (!files.traceFile) return "cannot write the trace " + options.tracePath;
+    files.trace = &files.traceFile;
+  }
+  return {};
+}
+
+// The driver the console runs on, and the parts of it some windows need to know.
+struct ChosenDriver {
+  std::unique_ptr<bus::Driver> driver;
+  sim::SimulatedBus* simulator = nullptr;       // the built-in simulator, when it is the driver
+  prologix::PrologixDriver* adapter = nullptr;  // a GPIB adapter, when it is the driver
+  QString line;                                 // what the main window says of it
+};
+
+// The driver is chosen here and nowhere else: an adapter, a named library, the platform's
+// library when it loads, otherwise the built-in simulator.
+ChosenDriver chooseDriver(const app::Options& options, bus::Clock& clock) {
+  ChosenDriver chosen;
+  if (options.driver == app::Options::Driver::Prologix) {
+    // Connected once the application exists (the serial port is a Qt object); until then
+    // the driver line waits.
+    auto link = prologix::linkFor(prologix::parseTarget(options.driverPath), options.baud);
+    auto adapter = std::make_unique<prologix::PrologixDriver>(std::move(link));
+    chosen.adapter = adapter.get();
+    chosen.driver = std::move(adapter);
+    return chosen;
+  }
+  if (options.driver != app::Options::Driver::Simulator) {
+    const std::string path = options.driver == app::Options::Driver::Library
+                                 ? options.driverPath
+                                 : bus::LibraryDriver::defaultPath();
+    auto library = std::make_unique<bus::LibraryDriver>(path);
+    if (library->load()) {
+      chosen.line = QString::fromStdString("Driver: " + library->describe());
+      chosen.driver = std::move(library);
+      return chosen;
+    }
+    if (options.driver == app::Options::Driver::Library) {
+      // Asked for by name: stay with it, so the operator sees every call fail with EDVR.
+      const std::string problem = bus::printableText(library->problem(), kQuotedProblem);
+      std::cerr << "gpib-modbus-console: " << problem << "\n";
+      chosen.line = QString::fromStdString(problem);
+      chosen.driver = std::move(library);
+      return chosen;
+    }
+  }
+  auto simulated = std::make_unique<sim::SimulatedBus>(clock);
+  // The simulated controller keeps the computer's time of day, as a set-up F4 would. On
+  // virtual time it starts at midnight and follows the script's clock, so runs repeat exactly.
+  if (!options.virtualTime)
+    simulated->controller().setTimeOfDay(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+  chosen.simulator = simulated.get();
+  chosen.driver = std::move(simulated);
+  chosen.line = options.driver == app::Options::Driver::Simulator
+                    ? "Driver: built-in simulated converter and Watlow F4 (--simulate)"
+                    : "Driver: built-in simulated converter and Watlow F4 (no GPIB driver "
+                      "library found)";
+  return chosen;
+}
+
+// What the driver does beyond its calls goes into the trace too: an adapter's notes (and its
+// problems, said once on standard error), the simulator's Modbus frames.
+void traceDriver(ChosenDriver& chosen, trace::Trace& events) {
+  if (chosen.adapter) {
+    chosen.adapter->onNote = [&events](const std::string& note) { events.adapter(note); };
+    // Said once each time the adapter goes; every call meanwhile fails with EDVR.
+    chosen.adapter->onProblem = [](const std::string& problem) {
+      std::cerr << "gpib-modbus-console: " << bus::printableText(problem, kQuotedProblem) << "\n";
+    };
+  }
+  if (chosen.simulator)
+    chosen.simulator->converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
+      events.frame(exchange.request, exchange.response, exchange.errorCode);
+    });
+}
+
+// An adapter connects once the application exists; the driver line then says how that went.
+void connectAdapter(ChosenDriver& chosen) {
+  if (!chosen.adapter) return;
+  chosen.adapter->connect();
+  chosen.line = QString::fromStdString(bus::printableText(
+      (chosen.adapter->problem().empty() ? "Driver: " : "") + chosen.adapter->describe(),
+      kQuotedProblem));
+}
+
+// Runs the script on the windows as an operator would and gives the exit status.
+int runScript(const std::string& text, console::MainWindow& window, bus::GPIB32& gpib,
+              bus::Observers& observers, trace::Trace& events, ChosenDriver& chosen,
+              bus::VirtualClock* virtualClock) {
+  script::ScriptRunner runner(window, gpib, std::cout);
+  observers.add(&runner);
+  runner.setSimulator(chosen.simulator);
+  if (virtualClock) runner.setVirtualClock(virtualClock);
+  runner.stepStarting = [&events](int line, const std::string& source) {
+    events.step(line, source);
+  };
+  const int status = runner.run(text).exitStatus();
+  observers.remove(&runner);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const app::Options options = app::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (const auto status = answerAtOnce(options)) return *status;
+  Files files;
+  if (const std::string problem = openFiles(options, files); !problem.empty())
+    return refuse(problem);
 
   // On virtual time the simulator and the console's pauses share one clock that only the
   // script moves.
   bus::SteadyClock steadyClock;
   bus::VirtualClock virtualClock;
   bus::Clock& clock = options.virtualTime ? static_cast<bus::Clock&>(virtualClock) : steadyClock;
-
-  // The driver is chosen here and nowhere else.
-  std::unique_ptr<bus::Driver> driver;
-  sim::SimulatedBus* simulator = nullptr;
-  QString driverLine;
-  prologix::PrologixDriver* adapter = nullptr;
-  if (options.driver == app::Options::Driver::Prologix) {
-    // Connected once the application exists (the serial port is a Qt object); until then
-    // the driver line waits.
-    auto link = prologix::linkFor(prologix::parseTarget(options.driverPath), options.baud);
-    auto prologixDriver = std::make_unique<prologix::PrologixDriver>(std::move(link));
-    adapter = prologixDriver.get();
-    driver = std::move(prologixDriver);
-  } else if (options.driver != app::Options::Driver::Simulator) {
-    const std::string path = options.driver == app::Options::Driver::Library
-                                 ? options.driverPath
-                                 : bus::LibraryDriver::defaultPath();
-    auto library = std::make_unique<bus::LibraryDriver>(path);
-    if (library->load()) {
-      driverLine = QString::fromStdString("Driver: " + library->describe());
-      driver = std::move(library);
-    } else if (options.driver == app::Options::Driver::Library) {
-      // Asked for by name: stay with it, so the operator sees every call fail with EDVR.
-      const std::string problem = bus::printableText(library->problem(), kQuotedProblem);
-      std::cerr << "gpib-modbus-console: " << problem << "\n";
-      driverLine = QString::fromStdString(problem);
-      driver = std::move(library);
-    }
-  }
-  if (!driver) {
-    auto simulated = std::make_unique<sim::SimulatedBus>(clock);
-    // The simulated controller keeps the computer's time of day, as a set-up F4 would. On
-    // virtual time it starts at midnight and follows the script's clock, so runs repeat exactly.
-    if (!options.virtualTime)
-      simulated->controller().setTimeOfDay(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
-    simulator = simulated.get();
-    driver = std::move(simulated);
-    driverLine = options.driver == app::Options::Driver::Simulator
-                     ? "Driver: built-in simulated converter and Watlow F4 (--simulate)"
-                     : "Driver: built-in simulated converter and Watlow F4 (no GPIB driver "
-                       "library found)";
-  }
+  ChosenDriver chosen = chooseDriver(options, clock);
 
   // Every bus event, for the trace file when one is asked for and for the bus monitor.
   bus::Observers observers;
   trace::Trace events(clock);
   std::optional<trace::TraceFile> traceWriter;
-  if (traceStream) {
-    traceWriter.emplace(*traceStream);
-    events.addSink(std::ref(*traceWriter));
-  }
+  if (files.trace) events.addSink(std::ref(traceWriter.emplace(*files.trace)));
   observers.add(&events);
-  if (adapter) {
-    adapter->onNote = [&events](const std::string& note) { events.adapter(note); };
-    // Said once each time the adapter goes; every call meanwhile fails with EDVR.
-    adapter->onProblem = [](const std::string& problem) {
-      std::cerr << "gpib-modbus-console: " << bus::printableText(problem, kQuotedProblem) << "\n";
-    };
-  }
-  if (simulator)
-    simulator->converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
-      events.frame(exchange.request, exchange.response, exchange.errorCode);
-    });
+  traceDriver(chosen, events);
 
   if (const std::string problem = displayProblem(); !problem.empty()) {
     std::cerr << "gpib-modbus-console: cannot open a window: " << problem << "\n";
@@ -190,33 +249,21 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   qInstallMessageHandler(qtMessages);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
-  if (adapter) {
-    adapter->connect();
-    driverLine = QString::fromStdString(bus::printableText(
-        (adapter->problem().empty() ? "Driver: " : "") + adapter->describe(), kQuotedProblem));
-  }
+  connectAdapter(chosen);
+
   SystemBeep beep;
-  bus::GPIB32 gpib(*driver, clock, beep, &observers);
-  console::MainWindow window(gpib, driverLine);
+  bus::GPIB32 gpib(*chosen.driver, clock, beep, &observers);
+  console::MainWindow window(gpib, chosen.line);
   // The extra windows remember their place, size and options, except in a scripted run.
   const QString remembered =
-      scriptText
+      files.script
           ? QString()
           : QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/windows.conf";
   extrawindows::ExtraWindows extras(
       window, clock, observers, events,
-      {options.virtualTime, driverLine, options.logPath, simulator, remembered});
+      {options.virtualTime, chosen.line, options.logPath, chosen.simulator, remembered});
   window.show();
-  if (!scriptText) return application.exec();
-
-  script::ScriptRunner runner(window, gpib, std::cout);
-  observers.add(&runner);
-  runner.setSimulator(simulator);
-  if (options.virtualTime) runner.setVirtualClock(&virtualClock);
-  runner.stepStarting = [&events](int line, const std::string& source) {
-    events.step(line, source);
-  };
-  const int status = runner.run(*scriptText).exitStatus();
-  observers.remove(&runner);
-  return status;
+  if (!files.script) return application.exec();
+  return runScript(*files.script, window, gpib, observers, events, chosen,
+                   options.virtualTime ? &virtualClock : nullptr);
 }
