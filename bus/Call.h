@@ -6,7 +6,7 @@
 
 namespace bus {
 
-// The driver entry points the console calls.
+// The driver entry points the console calls (routineName lists their names in this order).
 enum class Routine {
   ibonl,
   ibsre,

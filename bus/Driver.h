@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 namespace bus {
@@ -49,7 +50,7 @@ using Addr4882 = std::int16_t;
 constexpr Addr4882 NOADDR = -1;  // 0xFFFF
 
 // End modes of Send, by name: their numbers differ between driver families,
-// so only the library driver turns them into numbers.
+// so only the library driver turns them into numbers (the trace names them in this order).
 enum class EotMode { NULLend, NLend, DABend };
 
 // Termination of Receive: stop at EOI (same value in every family), or a byte 0..255.
@@ -60,7 +61,7 @@ constexpr int STOPend = 0x0100;
 inline double timeoutSeconds(int code) {
   constexpr double seconds[] = {0.0,  10e-6, 30e-6, 100e-6, 300e-6, 1e-3,  3e-3,  10e-3, 30e-3,
                                 0.1,  0.3,   1.0,   3.0,    10.0,   30.0,  100.0, 300.0, 1000.0};
-  constexpr int codes = static_cast<int>(sizeof seconds / sizeof seconds[0]);
+  constexpr int codes = static_cast<int>(std::size(seconds));
   return code >= 0 && code < codes ? seconds[code] : -1.0;
 }
 constexpr int kLongestTimeoutCode = 17;

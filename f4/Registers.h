@@ -56,36 +56,24 @@ inline constexpr int Event1 = 4046;
 inline constexpr int Event2 = 4048;
 inline constexpr int EndAction = 4060;  // see EndActions
 
-namespace ProfileActions {
-inline constexpr int Create = 1;      // at the lowest free number, which ProfileNumber then holds
-inline constexpr int InsertStep = 2;  // before step StepNumber
-inline constexpr int Delete = 3;
-inline constexpr int DeleteStep = 4;
-inline constexpr int Run = 5;  // from step StepNumber
-inline constexpr int DeleteAll = 255;
-}  // namespace ProfileActions
-
-namespace StepTypes {
-inline constexpr int AutoStart = 0;
-inline constexpr int Time = 1;
-inline constexpr int Ramp = 2;
-inline constexpr int Soak = 3;
-inline constexpr int End = 5;
-}  // namespace StepTypes
-
-namespace EndActions {
-inline constexpr int Hold = 0;
-inline constexpr int ControlOff = 1;
-inline constexpr int AllOff = 2;
-inline constexpr int Idle = 3;  // back to set point 1
-}  // namespace EndActions
-
-// Output functions of Output1AFunction and Output1BFunction.
-namespace OutputFunctions {
-inline constexpr int Off = 0;
-inline constexpr int Heat = 1;
-inline constexpr int Cool = 2;
-}  // namespace OutputFunctions
+// What ProfileAction does: create (at the lowest free number, which ProfileNumber then holds),
+// insert a step before step StepNumber, delete the profile, delete step StepNumber, run from
+// step StepNumber, delete every profile.
+struct ProfileActions {
+  enum : int { Create = 1, InsertStep = 2, Delete = 3, DeleteStep = 4, Run = 5, DeleteAll = 255 };
+};
+struct StepTypes {
+  enum : int { AutoStart = 0, Time = 1, Ramp = 2, Soak = 3, End = 5 };
+};
+// What the controller does when a profile ends: hold, control off, all outputs off, or back to
+// set point 1.
+struct EndActions {
+  enum : int { Hold = 0, ControlOff = 1, AllOff = 2, Idle = 3 };
+};
+// What Output1AFunction and Output1BFunction make of their output.
+struct OutputFunctions {
+  enum : int { Off = 0, Heat = 1, Cool = 2 };
+};
 
 // The outputs block as the console sets a controller up for static and profile control: output
 // 1A heats, 1B cools, both on-off, 2 degrees of hysteresis; written in this order.

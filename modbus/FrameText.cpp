@@ -67,22 +67,10 @@ std::string functionName(int function) {
 }
 
 std::string exceptionName(int code) {
-  switch (code) {
-    case kIllegalFunction:
-      return "illegal function";
-    case kIllegalAddress:
-      return "illegal data address";
-    case kIllegalValue:
-      return "illegal data value";
-    case kDeviceFailure:
-      return "slave device failure";
-    case kAcknowledge:
-      return "acknowledge";
-    case kDeviceBusy:
-      return "slave device busy";
-    default:
-      return "";
-  }
+  static const char* const names[] = {"illegal function",   "illegal data address",
+                                      "illegal data value", "slave device failure",
+                                      "acknowledge",        "slave device busy"};
+  return code >= kIllegalFunction && code <= kDeviceBusy ? names[code - 1] : "";
 }
 
 std::string describeFrame(const std::vector<std::uint8_t>& frame,

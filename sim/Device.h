@@ -32,14 +32,7 @@ class Device {
 // The IEEE 488.2 event and status registers every such instrument keeps.
 class StatusModel {
  public:
-  enum EsrBit : std::uint8_t {
-    OPC = 1,
-    QYE = 4,
-    DDE = 8,
-    EXE = 16,
-    CME = 32,
-    PON = 128,
-  };
+  enum EsrBit : std::uint8_t { OPC = 1, QYE = 4, DDE = 8, EXE = 16, CME = 32, PON = 128 };
   enum StbBit : std::uint8_t { MAV = 16, ESB = 32, MSS = 64 };
 
   void setEvent(std::uint8_t bits) { esr_ |= bits; }

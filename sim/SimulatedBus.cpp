@@ -94,6 +94,13 @@ bool SimulatedBus::addressValid(int address) {
   return true;
 }
 
+Device* SimulatedBus::listenerAt(int address) {
+  if (!addressValid(address)) return nullptr;
+  Device* device = deviceAt(address);
+  if (!device) fail(bus::ENOL);
+  return device;
+}
+
 Device* SimulatedBus::deviceAt(int address) {
   return const_cast<Device*>(std::as_const(*this).deviceAt(address));
 }
@@ -179,12 +186,8 @@ void SimulatedBus::DevClear(int board, bus::Addr4882 address) {
     succeed();
     return;
   }
-  if (!addressValid(address)) return;
-  Device* device = deviceAt(address);
-  if (!device) {
-    fail(bus::ENOL);
-    return;
-  }
+  Device* device = listenerAt(address);
+  if (!device) return;
   device->clear();
   succeed();
 }
@@ -238,12 +241,8 @@ void SimulatedBus::Send(int board, bus::Addr4882 address, const char* data, long
     fail(bus::EARG);
     return;
   }
-  if (!addressValid(address)) return;
-  Device* device = deviceAt(address);
-  if (!device) {
-    fail(bus::ENOL);
-    return;
-  }
+  Device* device = listenerAt(address);
+  if (!device) return;
   std::string bytes(data ? data : "", static_cast<std::size_t>(count));
   bool eoi = false;
   switch (mode) {
@@ -305,11 +304,9 @@ void SimulatedBus::receive(int board, bus::Addr4882 address, char* buffer, long 
   bool end = n == reply.size();  // the reply's last byte carries EOI
   if (termination != bus::STOPend) {
     const int mask = sevenBitEos ? 0x7F : 0xFF;
-    const auto at = std::find_if(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(n),
-                                 [&](char c) {
-                                   return (static_cast<unsigned char>(c) & mask) ==
-                                          (termination & mask);
-                                 });
+    const auto at = std::find_if(
+        reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(n),
+        [&](char c) { return (static_cast<unsigned char>(c) & mask) == (termination & mask); });
     if (at != reply.begin() + static_cast<std::ptrdiff_t>(n)) {
       n = static_cast<std::size_t>(at - reply.begin()) + 1;
       end = true;

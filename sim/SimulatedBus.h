@@ -113,6 +113,9 @@ class SimulatedBus final : public bus::Driver {
   bool addressValid(int address);
   Device* deviceAt(int address);
   const Device* deviceAt(int address) const;
+  // The device that listens at a valid address; nullptr with the status set (EARG, EADR, ENOL)
+  // when there is none.
+  Device* listenerAt(int address);
   void succeed(int extra = 0, long count = 0);
   void fail(int error, int extra = 0, long count = 0);
   void timeOut(long count = 0);

@@ -68,6 +68,11 @@ class Board {
   // Starts a call that is not about one descriptor: a clean status.
   void begin() { status_ = {}; }
   void fail(int error, long count = 0);
+  // Fails the call with EARG when an argument is `bad`; tells whether it did.
+  bool badArgument(bool bad) {
+    if (bad) fail(bus::EARG);
+    return bad;
+  }
   void succeed(long count = 0);
   // Waits out the time-out `code`, then fails with TIMO.
   void timeOut(int code);

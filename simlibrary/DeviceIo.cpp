@@ -174,10 +174,7 @@ void DeviceIo::ibcmd(int ud, const char* commands, long count) {
     board_.status() = {bus::ERR, bus::ENEB, 0, 0};
     return;
   }
-  if (count < 0 || (!commands && count > 0)) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(count < 0 || (!commands && count > 0))) return;
   Addressing& addressing = board_.addressing();
   std::vector<int>& listeners = addressing.listeners;
   for (long i = 0; i < count; ++i) {
@@ -218,10 +215,7 @@ void DeviceIo::ibsic(int ud) {
 void DeviceIo::iblines(int ud, short* lines) {
   Descriptor* d = board_.enterBoard(ud);
   if (!d) return;
-  if (!lines) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(!lines)) return;
   short state = kValidLines;
   if (bus_.baseStatus() & bus::SRQI) state |= kBusSrq;
   if (bus_.remoteEnable()) state |= kBusRen;
@@ -241,10 +235,7 @@ void DeviceIo::ibcac(int ud, int) {
 void DeviceIo::ibrpp(int ud, char* result) {
   Descriptor* d = board_.enterBoard(ud);
   if (!d) return;
-  if (!result) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(!result)) return;
   *result = 0;  // the simulated devices do not answer parallel polls
   board_.succeed();
 }

@@ -166,9 +166,9 @@ std::string applyEnvironment(sim::SimulatedBus& bus, const Environment& environm
         b.setInstrumentAddress(-1);
         b.setConverterAddress(converter.value_or(b.converterAddress()));
         if (!b.setInstrumentAddress(instrument.value_or(kept)))
-          throw Refusal{instrument ? "the address is the converter's"
-                                   : "the address is the instrument's",
-                        instrument ? "GPIBSIM_INSTRUMENT" : "GPIBSIM_ADDRESS"};
+          throw Refusal{
+              instrument ? "the address is the converter's" : "the address is the instrument's",
+              instrument ? "GPIBSIM_INSTRUMENT" : "GPIBSIM_ADDRESS"};
       });
     }
     if (const auto text = take("GPIBSIM_MODEL")) {

@@ -27,10 +27,7 @@ void Routines4882::sendIfc(int board) {
 
 void Routines4882::send(int board, Addr address, const char* data, long count, int mode) {
   if (!board_.boardNumber(board)) return;
-  if (mode != NULLend && mode != DABend && mode != NLend) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(mode != NULLend && mode != DABend && mode != NLend)) return;
   if (const std::optional<int> pad = board_.padOf(address)) {
     bus_.Send(0, static_cast<bus::Addr4882>(*pad), data, count, eotMode(mode));
     board_.takeBusStatus();
@@ -75,10 +72,7 @@ void Routines4882::readStatusByte(int board, Addr address, short* result) {
 void Routines4882::sendList(int board, const Addr* list, const char* data, long count, int mode) {
   const std::optional<std::vector<int>> pads = board_.listed(board, list);
   if (!pads) return;
-  if (pads->empty()) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(pads->empty())) return;
   for (int pad : *pads) {
     send(board, static_cast<Addr>(pad), data, count, mode);
     if (board_.status().ibsta & ERR) return;
@@ -87,20 +81,16 @@ void Routines4882::sendList(int board, const Addr* list, const char* data, long 
 
 void Routines4882::sendDataBytes(int board, const char* data, long count, int mode) {
   if (!board_.boardNumber(board)) return;
-  if (count < 0 || (!data && count > 0) || (mode != NULLend && mode != DABend && mode != NLend)) {
-    board_.fail(bus::EARG);
+  if (board_.badArgument(count < 0 || (!data && count > 0) ||
+                         (mode != NULLend && mode != DABend && mode != NLend)))
     return;
-  }
   io_.boardWrite(data, count, mode);
 }
 
 void Routines4882::sendSetup(int board, const Addr* list) {
   const std::optional<std::vector<int>> pads = board_.listed(board, list);
   if (!pads) return;
-  if (pads->empty()) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(pads->empty())) return;
   board_.addressing().listeners = *pads;
   board_.addressing().talker = sim::SimulatedBus::kBoardAddress;
   board_.succeed();
@@ -117,10 +107,8 @@ void Routines4882::receiveSetup(int board, Addr address) {
 
 void Routines4882::rcvRespMsg(int board, char* buffer, long count, int termination) {
   if (!board_.boardNumber(board)) return;
-  if (termination != bus::STOPend && (termination < 0 || termination > 0xFF)) {
-    board_.fail(bus::EARG);
+  if (board_.badArgument(termination != bus::STOPend && (termination < 0 || termination > 0xFF)))
     return;
-  }
   io_.boardRead(buffer, count, termination, false);
 }
 
@@ -137,6 +125,16 @@ void Routines4882::devClearList(int board, const Addr* list) {
   }
 }
 
+bool Routines4882::allListen(const std::vector<int>& pads) {
+  for (int pad : pads) {
+    if (!bus_.listens(pad)) {
+      board_.fail(bus::ENOL);
+      return false;
+    }
+  }
+  return true;
+}
+
 void Routines4882::enableRemote(int board, const Addr* list) {
   const std::optional<std::vector<int>> pads = board_.listed(board, list);
   if (!pads) return;
@@ -145,13 +143,7 @@ void Routines4882::enableRemote(int board, const Addr* list) {
     return;
   }
   bus_.ibsre(0, 1);
-  for (int pad : *pads) {
-    if (!bus_.listens(pad)) {
-      board_.fail(bus::ENOL);
-      return;
-    }
-  }
-  board_.succeed();
+  if (allListen(*pads)) board_.succeed();
 }
 
 void Routines4882::setRwls(int board, const Addr* list) { enableRemote(board, list); }
@@ -167,13 +159,7 @@ void Routines4882::enableLocal(int board, const Addr* list) {
     }
     bus_.ibsre(0, 0);
   }
-  for (int pad : *pads) {
-    if (!bus_.listens(pad)) {
-      board_.fail(bus::ENOL);
-      return;
-    }
-  }
-  board_.succeed();
+  if (allListen(*pads)) board_.succeed();
 }
 
 void Routines4882::trigger(int board, Addr address) {
@@ -227,10 +213,7 @@ void Routines4882::findRqs(int board, const Addr* list, short* result) {
 
 void Routines4882::waitSrq(int board, short* result) {
   if (!board_.boardNumber(board)) return;
-  if (!result) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(!result)) return;
   const bool asserted = (bus_.baseStatus() & bus::SRQI) != 0;
   if (!asserted) {
     const double seconds = sim::SimulatedBus::timeoutSeconds(bus_.timeoutCode());
@@ -283,10 +266,7 @@ void Routines4882::resetSys(int board, const Addr* list) {
 
 void Routines4882::pPoll(int board, short* result) {
   if (!board_.boardNumber(board)) return;
-  if (!result) {
-    board_.fail(bus::EARG);
-    return;
-  }
+  if (board_.badArgument(!result)) return;
   *result = 0;  // the simulated devices do not answer parallel polls
   board_.succeed();
 }

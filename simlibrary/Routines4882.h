@@ -41,6 +41,9 @@ class Routines4882 {
   void pPollUnconfig(int board, const Addr* list);
 
  private:
+  // Whether a device listens at every address; false with ENOL when one does not.
+  bool allListen(const std::vector<int>& pads);
+
   Board& board_;
   DeviceIo& io_;
   sim::SimulatedBus& bus_;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 
 #include "Board.h"
@@ -301,7 +302,7 @@ GPIBSIM_EXPORT const char* gpib_error_string(int error) {
       "libgpib: Unknown error code 19",
       "ETAB 20: Table problem",
   };
-  if (error < 0 || error >= static_cast<int>(sizeof kTexts / sizeof kTexts[0]))
+  if (error < 0 || error >= static_cast<int>(std::size(kTexts)))
     return "libgpib: Unknown error code";
   return kTexts[error];
 }

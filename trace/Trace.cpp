@@ -17,14 +17,8 @@ namespace {
 constexpr std::size_t kQuotedStep = 1000;
 
 const char* eotName(bus::EotMode mode) {
-  switch (mode) {
-    case bus::EotMode::NLend:
-      return "NLend";
-    case bus::EotMode::DABend:
-      return "DABend";
-    default:
-      return "NULLend";
-  }
+  static const char* const names[] = {"NULLend", "NLend", "DABend"};  // in EotMode's order
+  return names[static_cast<int>(mode)];
 }
 
 std::string quoted(const std::string& bytes) { return '"' + bus::escapeBytes(bytes) + '"'; }

@@ -95,7 +95,7 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
       profile_ = r->value;
       break;
     case f4::ProfileAction:
-      if (r->value == f4::ProfileActions::Run)
+      if (r->value == static_cast<int>(f4::ProfileActions::Run))
         publish(
             Record::What::Event, EventKind::ProfileRun,
             "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) + " run");
