@@ -35,6 +35,8 @@ inline constexpr int Unit = 901;  // 0 Fahrenheit, 1 Celsius
 
 // Writing 1 ends the profile that runs.
 inline constexpr int ProfileStop = 1217;
+// How many of the 40 profile numbers are free (read-only).
+inline constexpr int FreeProfiles = 1218;
 
 // The controller's clock: hours, minutes and seconds in three registers.
 inline constexpr int TimeOfDay = 1916;
@@ -55,6 +57,26 @@ inline constexpr int EndTemperature = 4044;  // Time, Ramp: set point at the end
 inline constexpr int Event1 = 4046;
 inline constexpr int Event2 = 4048;
 inline constexpr int EndAction = 4060;  // see EndActions
+// Further step registers: the start date of a date AutoStart (month, day, year), the wait-for
+// conditions, the event outputs, the ramp rate of a Ramp step (tenths of a degree a minute), the
+// second loop's set point, PID set and guaranteed soak, a Jump step's profile, step and count,
+// and an idle End's set points. The whole block from StepType to StepBlockLast is one read.
+inline constexpr int AutoStartDate = 4005;
+inline constexpr int RampRate = 4043;
+inline constexpr int JumpProfile = 4050;
+inline constexpr int StepBlockLast = 4062;
+inline constexpr int StepRegisters = StepBlockLast - StepType + 1;  // 60
+
+// While a profile runs: its number and the step it is at (read-only; 0 when none runs).
+inline constexpr int RunningProfile = 4100;
+inline constexpr int RunningStep = 4101;
+
+// Each profile's name: ten registers of one character each (blank-padded), from
+// ProfileNames + 10 * (profile - 1).
+inline constexpr int ProfileNames = 3500;
+inline constexpr int ProfileNameLength = 10;
+inline constexpr int MaxProfiles = 40;
+inline constexpr int MaxSteps = 256;
 
 // What ProfileAction does: create (at the lowest free number, which ProfileNumber then holds),
 // insert a step before step StepNumber, delete the profile, delete step StepNumber, run from
@@ -63,7 +85,7 @@ struct ProfileActions {
   enum : int { Create = 1, InsertStep = 2, Delete = 3, DeleteStep = 4, Run = 5, DeleteAll = 255 };
 };
 struct StepTypes {
-  enum : int { AutoStart = 0, Time = 1, Ramp = 2, Soak = 3, End = 5 };
+  enum : int { AutoStart = 0, Time = 1, Ramp = 2, Soak = 3, Jump = 4, End = 5 };
 };
 // What the controller does when a profile ends: hold, control off, all outputs off, or back to
 // set point 1.

@@ -302,8 +302,25 @@ std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
       value = static_cast<std::int16_t>(parts[reg - f4::TimeOfDay]);
       return 0;
     }
+    case f4::FreeProfiles:
+      value = static_cast<std::int16_t>(kMaxProfiles - profileCount());
+      return 0;
+    case f4::RunningProfile:
+    case f4::RunningStep:
+      value = !run_                       ? 0
+              : reg == f4::RunningProfile ? static_cast<std::int16_t>(run_->profile)
+                                          : static_cast<std::int16_t>(run_->step + 1);
+      return 0;
     default:
-      if (reg >= f4::ProfileNumber && reg <= f4::EndAction) return readProfileRegister(reg, value);
+      if (reg >= f4::ProfileNumber && reg <= f4::StepBlockLast)
+        return readProfileRegister(reg, value);
+      if (const int at = reg - f4::ProfileNames; at >= 0 && at < kMaxProfiles * kNameLength) {
+        const auto profile = static_cast<std::size_t>(at / kNameLength);
+        const std::string& name = names_[profile];
+        const std::size_t i = static_cast<std::size_t>(at % kNameLength);
+        value = profiles_[profile] && i < name.size() ? static_cast<unsigned char>(name[i]) : ' ';
+        return 0;
+      }
       return modbus::kIllegalAddress;
   }
 }
@@ -371,8 +388,21 @@ std::uint8_t WatlowF4::write(int reg, std::int16_t value) {
       setTimeOfDay(parts[0] * 3600.0 + parts[1] * 60.0 + parts[2]);
       return 0;
     }
+    case f4::FreeProfiles:
+    case f4::RunningProfile:
+    case f4::RunningStep:
+      return modbus::kIllegalAddress;
     default:
-      if (reg >= f4::ProfileNumber && reg <= f4::EndAction) return writeProfileRegister(reg, v);
+      if (reg >= f4::ProfileNumber && reg <= f4::StepBlockLast) return writeProfileRegister(reg, v);
+      if (const int at = reg - f4::ProfileNames; at >= 0 && at < kMaxProfiles * kNameLength) {
+        // A name is kept for a profile that exists, in printable characters.
+        const int profile = at / kNameLength + 1;
+        if (!editable(profile) || !inRange(v, 32, 126)) return modbus::kIllegalValue;
+        std::string& name = names_[static_cast<std::size_t>(profile - 1)];
+        name.resize(kNameLength, ' ');
+        name[static_cast<std::size_t>(at % kNameLength)] = static_cast<char>(v);
+        return 0;
+      }
       return modbus::kIllegalAddress;
   }
 }
@@ -411,7 +441,7 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
       value = 0;
       return 0;
     case f4::StepType:
-      value = field(&Step::type);
+      value = step ? static_cast<std::int16_t>(step->type) : kNoStep;
       return 0;
     case f4::AutoStartKind:
       value = field(&Step::autoStartKind);
@@ -443,8 +473,20 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
     case f4::EndAction:
       value = field(&Step::endAction);
       return 0;
+    case f4::RampRate:
+      if (step && step->type == kRampRate) {
+        value = field(&Step::seconds);
+        return 0;
+      }
+      [[fallthrough]];
     default:
-      return modbus::kIllegalAddress;
+      if (reg < f4::StepType || reg > f4::StepBlockLast) return modbus::kIllegalAddress;
+      // The rest of the step's block: kept as written, 0 until then.
+      value = 0;
+      if (step)
+        if (const auto kept = step->other.find(reg); kept != step->other.end())
+          value = static_cast<std::int16_t>(kept->second);
+      return 0;
   }
 }
 
@@ -473,7 +515,8 @@ std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
     case f4::EndAction:
       break;
     default:
-      return modbus::kIllegalAddress;
+      if (reg < f4::StepType || reg > f4::StepBlockLast) return modbus::kIllegalAddress;
+      break;
   }
 
   Step* step = selectedStep();
@@ -507,8 +550,14 @@ std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
       return set(step->event1, 0, 1);
     case f4::Event2:
       return set(step->event2, 0, 1);
-    default:
+    case f4::EndAction:
       return set(step->endAction, kEndHold, kEndIdle);
+    case f4::RampRate:
+      if (step->type == kRampRate) return set(step->seconds, 1, 9999);
+      [[fallthrough]];
+    default:
+      step->other[reg] = v;
+      return 0;
   }
 }
 
@@ -527,6 +576,7 @@ std::uint8_t WatlowF4::profileAction(int action) {
       }
       free->emplace();
       selectedProfile_ = static_cast<int>(free - profiles_.begin()) + 1;
+      names_[static_cast<std::size_t>(selectedProfile_ - 1)].clear();
       selectedStep_ = 1;
       return 0;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "Clock.h"
@@ -23,6 +24,9 @@ class WatlowF4 {
   static constexpr int kModel = 5270;
   static constexpr int kMaxProfiles = 40;
   static constexpr int kMaxSteps = 256;
+  static constexpr int kNameLength = 10;
+  // The step type a selection without a step reads: no step type there is.
+  static constexpr std::int16_t kNoStep = 255;
   static constexpr int kDefaultBaud = 9600;
 
   // Heating and cooling rates with an output set up, and the drift toward ambient, in degrees
@@ -91,6 +95,9 @@ class WatlowF4 {
     int event1 = 0;            // 4046
     int event2 = 0;            // 4048
     int endAction = kEndHold;  // 4060
+    // The other registers of the step's block (dates, waits, events, jumps, second loop), as
+    // written: they do not change how the step runs.
+    std::map<int, int> other;
   };
   using Profile = std::vector<Step>;
 
@@ -141,8 +148,9 @@ class WatlowF4 {
   bool outputsOff_ = false;     // a profile ended switching control off
 
   std::array<std::optional<Profile>, kMaxProfiles> profiles_;
-  int selectedProfile_ = 1;  // 4000
-  int selectedStep_ = 1;     // 4001
+  std::array<std::string, kMaxProfiles> names_;  // blank until written
+  int selectedProfile_ = 1;                      // 4000
+  int selectedStep_ = 1;                         // 4001
   std::optional<Run> run_;
 
   std::map<int, RegisterFault> faults_;
