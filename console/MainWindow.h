@@ -52,6 +52,8 @@ class MainWindow final : public QWidget, public bus::ErrorBox {
   // The windows it opens, once they exist.
   setup::SetupWindow* setupWindow() const;
   profile::ProfileWindow* profileWindow() const;
+  // The bus the window works on, for the windows beside it that act on the same converter.
+  bus::GPIB32& gpib() const { return gpib_; }
 
   // The error box: txtError shows `text` and becomes visible.
   void showError(const std::string& text) override;

@@ -47,6 +47,9 @@ ExtraWindows::ExtraWindows(console::MainWindow& main, const bus::Clock& clock,
   QAction* monitor = view_->addAction("&Bus Monitor", this, [this] { openMonitor(); });
   monitor->setObjectName("actMonitor");
   monitor->setShortcut(QKeySequence("Ctrl+M"));
+  QAction* library = view_->addAction("&Profile Library", this, [this] { openLibrary(); });
+  library->setObjectName("actLibrary");
+  library->setShortcut(QKeySequence("Ctrl+L"));
   if (settings_.simulator) {
     QAction* simulator = view_->addAction("&Simulator", this, [this] { openSimulator(); });
     simulator->setObjectName("actSimulator");
@@ -65,6 +68,7 @@ ExtraWindows::~ExtraWindows() {
   delete trend_.data();
   delete monitor_.data();
   delete simulator_.data();
+  delete library_.data();
 }
 
 void ExtraWindows::record(const trend::Record& r) {
@@ -98,6 +102,16 @@ monitor::MonitorWindow* ExtraWindows::openMonitor() {
   monitor_->show();
   monitor_->raise();
   return monitor_;
+}
+
+profilelibrary::LibraryWindow* ExtraWindows::openLibrary() {
+  if (!library_) {
+    library_ = new profilelibrary::LibraryWindow(main_.gpib());
+    remember(library_, {});
+  }
+  library_->show();
+  library_->raise();
+  return library_;
 }
 
 simpanel::SimulatorPanel* ExtraWindows::openSimulator() {

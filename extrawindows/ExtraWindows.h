@@ -13,6 +13,7 @@
 #include "Collector.h"
 #include "DataLog.h"
 #include "EventTable.h"
+#include "LibraryWindow.h"
 #include "MonitorWindow.h"
 #include "Readings.h"
 #include "SimulatorPanel.h"
@@ -61,6 +62,7 @@ class ExtraWindows final : public QObject {
   // Opens (creating on first use) and raises the trend window.
   trend::TrendWindow* openTrend();
   monitor::MonitorWindow* openMonitor();
+  profilelibrary::LibraryWindow* openLibrary();
   // Opens (creating on first use) and raises the simulator panel; nullptr without a simulator.
   simpanel::SimulatorPanel* openSimulator();
   void showAbout();
@@ -101,6 +103,7 @@ class ExtraWindows final : public QObject {
   monitor::EventTable events_{kEventsBeforeMonitor};
   QPointer<monitor::MonitorWindow> monitor_;
   QPointer<simpanel::SimulatorPanel> simulator_;
+  QPointer<profilelibrary::LibraryWindow> library_;
 };
 
 }  // namespace extrawindows
