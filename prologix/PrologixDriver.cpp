@@ -59,7 +59,9 @@ bool PrologixDriver::connect() {
     if (!write(setupLines(session_.readTimeoutMs), until)) return false;
     for (;;) {
       line = readUntilLineFeed(until, kLongestAnswer);
-      if (line != Line::Arrived || pending_.find('\n') == std::string::npos) break;
+      if (line == Line::Arrived && pending_.find('\n') == std::string::npos)
+        line = Line::Late;  // no line, only bytes: not an answer
+      if (line != Line::Arrived) break;
       const std::string next = takeLine();
       if (next == answer) break;
       if (next == "1") session_.endMark = true;  // ++eot_enable answered
