@@ -233,7 +233,8 @@ TEST(LibraryDriver, AMissingLibraryOrEntryPointIsOneProblemLineAndNothingOfItIsK
 TEST(LibraryDriver, ThePlatformsLibrariesAreTriedInTurn) {
   std::string problems;
   const auto found = bus::LibraryDriver::firstThatLoads({"/x", LIB_PARTIAL, LIB_DEFAULT}, problems);
-  EXPECT_EQ(found ? found->describe() : "none", "GPIB driver library " + std::string(LIB_DEFAULT));
+  EXPECT_EQ(found ? found->describe() : "none",
+            "GPIB driver library " + std::string(LIB_DEFAULT) + " (linux-gpib)");
   EXPECT_FALSE(bus::LibraryDriver::firstThatLoads({"/x", LIB_PARTIAL}, problems));
   EXPECT_EQ(std::count(problems.begin(), problems.end(), '\n'), 1) << problems;
   EXPECT_EQ(bus::LibraryDriver::defaultPaths().front(), "libgpib.so.0");  // linux-gpib's first
