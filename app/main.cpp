@@ -143,21 +143,25 @@ ChosenDriver chooseDriver(const app::Options& options, bus::Clock& clock) {
     chosen.driver = std::move(adapter);
     return chosen;
   }
-  if (options.driver != app::Options::Driver::Simulator) {
-    const std::string path = options.driver == app::Options::Driver::Library
-                                 ? options.driverPath
-                                 : bus::LibraryDriver::defaultPath();
-    auto library = std::make_unique<bus::LibraryDriver>(path);
+  if (options.driver == app::Options::Driver::Library) {
+    auto library = std::make_unique<bus::LibraryDriver>(options.driverPath);
     if (library->load()) {
       chosen.line = QString::fromStdString("Driver: " + library->describe());
-      chosen.driver = std::move(library);
-      return chosen;
-    }
-    if (options.driver == app::Options::Driver::Library) {
+    } else {
       // Asked for by name: stay with it, so the operator sees every call fail with EDVR.
       const std::string problem = bus::printableText(library->problem(), kQuotedProblem);
       std::cerr << "gpib-modbus-console: " << problem << "\n";
       chosen.line = QString::fromStdString(problem);
+    }
+    chosen.driver = std::move(library);
+    return chosen;
+  }
+  if (options.driver != app::Options::Driver::Simulator) {
+    // The platform's libraries in turn; the simulator when none loads.
+    std::string problems;
+    if (auto library =
+            bus::LibraryDriver::firstThatLoads(bus::LibraryDriver::defaultPaths(), problems)) {
+      chosen.line = QString::fromStdString("Driver: " + library->describe());
       chosen.driver = std::move(library);
       return chosen;
     }

@@ -254,6 +254,25 @@ std::string LibraryDriver::defaultPath() {
 #endif
 }
 
+std::vector<std::string> LibraryDriver::defaultPaths() {
+#ifdef _WIN32
+  return {defaultPath()};
+#else
+  return {defaultPath(), "libni4882.so"};
+#endif
+}
+
+std::unique_ptr<LibraryDriver> LibraryDriver::firstThatLoads(const std::vector<std::string>& paths,
+                                                             std::string& problems) {
+  problems.clear();
+  for (const std::string& path : paths) {
+    auto library = std::make_unique<LibraryDriver>(path);
+    if (library->load()) return library;
+    problems += (problems.empty() ? "" : "\n") + library->problem();
+  }
+  return nullptr;
+}
+
 bool LibraryDriver::load() { return table_->load(); }
 
 std::string LibraryDriver::problem() const { return table_->problem; }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Driver.h"
 
@@ -22,6 +23,13 @@ class LibraryDriver final : public Driver {
 
   // The library this platform's console looks for when no path is given.
   static std::string defaultPath();
+  // The platform's libraries the console tries, in order, when none is named: linux-gpib's,
+  // then NI-488.2's for Linux (libni4882.so, the name NI's own notes give its 64-bit library).
+  static std::vector<std::string> defaultPaths();
+  // The first of `paths` that loads with every entry point, or null; `problems` then says,
+  // one line each, why none did.
+  static std::unique_ptr<LibraryDriver> firstThatLoads(const std::vector<std::string>& paths,
+                                                       std::string& problems);
 
   // Opens the library and resolves its entry points, once. True when all are there.
   bool load();

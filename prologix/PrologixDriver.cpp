@@ -18,6 +18,11 @@ constexpr double kNoTimeoutSeconds = 1000.0;
 // without a line feed are not one of them.
 constexpr size_t kLongestAnswer = 1024;
 constexpr auto kWriteMoment = std::chrono::milliseconds(50);
+// How long each `++ver` of a connection waits before it is asked again.
+constexpr double kVersionRetrySeconds = 0.25;
+// After a read or poll that timed out, how long the adapter has to answer `++ver`: it answers
+// its own commands within milliseconds, so silence means it is gone, not the instrument.
+constexpr double kProbeSeconds = 0.5;
 
 Deadline after(double seconds) {
   return Clock::now() +
@@ -29,9 +34,9 @@ Deadline after(double seconds) {
 PrologixDriver::PrologixDriver(std::unique_ptr<Link> link) : link_(std::move(link)) {}
 
 bool PrologixDriver::connect() {
-  const double timeout = bus::timeoutSeconds(timeoutCode_);
-  const Deadline until =
-      after(std::min(timeout > 0 ? timeout : kLongestConnectSeconds, kLongestConnectSeconds));
+  // Connecting may take its full time whatever the time-out in force: an adapter that restarts
+  // when its port opens (an AR488 on an Arduino board) hears nothing until it has started.
+  const Deadline until = after(kLongestConnectSeconds);
   pending_.clear();
   replyOpen_ = false;
   version_.clear();
@@ -42,23 +47,38 @@ bool PrologixDriver::connect() {
     return false;
   }
   link_->discardInput();  // a greeting some adapters print when the port opens
-  if (!write(setupLines(session_.readTimeoutMs), until)) return false;
-  if (readUntilLineFeed(until, kLongestAnswer) != Line::Arrived ||
-      pending_.find('\n') == std::string::npos) {
-    if (link_->isOpen()) {
-      link_->close();
-      problem_ = link_->describe() + ": no Prologix-protocol adapter answers (++ver)";
-      if (onProblem) onProblem(problem_);
-      note("unreachable: " + problem_);
+  // Asked again and again until it answers; then set up, its version asked once more so that
+  // the answers to the set-up are known to end there.
+  std::string answer;
+  Line line = Line::Late;
+  while (line == Line::Late && Clock::now() < until)
+    line = ask({"++ver"}, std::min(until, after(kVersionRetrySeconds)), answer);
+  if (line == Line::Lost) return false;
+  if (line == Line::Arrived) {
+    dropStaleReply();
+    if (!write(setupLines(session_.readTimeoutMs), until)) return false;
+    for (;;) {
+      line = readUntilLineFeed(until, kLongestAnswer);
+      if (line == Line::Arrived && pending_.find('\n') == std::string::npos)
+        line = Line::Late;  // no line, only bytes: not an answer
+      if (line != Line::Arrived) break;
+      const std::string next = takeLine();
+      if (next == answer) break;
+      if (next == "1") session_.endMark = true;  // ++eot_enable answered
     }
-    status_ = unusable();
+    if (line == Line::Lost) return false;
+  }
+  if (line != Line::Arrived) {
+    giveUp("no Prologix-protocol adapter answers (++ver)", "unreachable: ");
     return false;
   }
-  version_ = takeLine();
+  pending_.clear();
+  version_ = answer;
   session_.flavour = flavourOf(version_);
   problem_.clear();
   online_ = true;
-  note("connected: " + link_->describe() + ", " + version_);
+  note("connected: " + link_->describe() + ", " + version_ +
+       (session_.endMark ? "" : "; replies end at their line feed (no ++eot_enable)"));
   return true;
 }
 
@@ -72,8 +92,10 @@ void PrologixDriver::note(const std::string& text) const {
   if (onNote) onNote(text);
 }
 
-void PrologixDriver::lose(const char* how) {
-  problem_ = link_->problem();
+void PrologixDriver::lose(const char* how) { giveUp({}, how); }
+
+void PrologixDriver::giveUp(const std::string& why, const char* how) {
+  problem_ = why.empty() ? link_->problem() : link_->describe() + ": " + why;
   link_->close();
   pending_.clear();
   replyOpen_ = false;
@@ -153,6 +175,24 @@ void PrologixDriver::dropStaleReply() {
   replyOpen_ = false;
 }
 
+bool PrologixDriver::adapterAnswers() {
+  std::string answer;
+  const Line line = ask({"++ver"}, after(kProbeSeconds), answer);
+  if (line == Line::Late) giveUp("the adapter does not answer (++ver) after a time-out");
+  return line == Line::Arrived;
+}
+
+PrologixDriver::Line PrologixDriver::readReply(Deadline until, size_t room) {
+  while (!replyComplete(pending_, room, session_.endMark)) {
+    if (Clock::now() >= until) return Line::Late;
+    if (!link_->read(pending_, until)) {
+      lose();
+      return Line::Lost;
+    }
+  }
+  return Line::Arrived;
+}
+
 PrologixDriver::Line PrologixDriver::ask(const std::vector<std::string>& lines, Deadline until,
                                          std::string& answer) {
   dropStaleReply();
@@ -221,20 +261,17 @@ void PrologixDriver::Receive(int board, bus::Addr4882 address, char* buffer, lon
     if (!write(session_.receive(address), until)) return;
   }
   replyAddress_ = address;
-  const size_t room = static_cast<size_t>(count);
-  const Line line = readUntilLineFeed(until, room);
+  const Line line = readReply(until, static_cast<size_t>(count));
   if (line == Line::Lost) return;
-  const size_t lineEnd = pending_.find('\n');
-  const bool ended = lineEnd != std::string::npos && lineEnd < room;
-  const size_t taken = ended ? lineEnd + 1 : std::min(room, pending_.size());
-  std::memcpy(buffer, pending_.data(), taken);
-  pending_.erase(0, taken);
-  if (ended || line == Line::Late) pending_.clear();
-  replyOpen_ = !ended && line == Line::Arrived;
+  const ReplyPiece piece = takeReply(pending_, static_cast<size_t>(count), session_.endMark);
+  std::memcpy(buffer, piece.bytes.data(), piece.bytes.size());
+  if (piece.ended || line == Line::Late) pending_.clear();
+  replyOpen_ = !piece.ended && line == Line::Arrived;
+  const long taken = static_cast<long>(piece.bytes.size());
   if (line == Line::Late) {
-    status_ = timedOut(static_cast<long>(taken));
+    if (adapterAnswers()) status_ = timedOut(taken);
   } else {
-    status_ = succeeded(static_cast<long>(taken), ended ? bus::END : 0);
+    status_ = succeeded(taken, piece.ended ? bus::END : 0);
   }
 }
 
@@ -246,7 +283,7 @@ void PrologixDriver::ReadStatusByte(int board, bus::Addr4882 address, std::int16
   }
   std::string answer;
   const Line line = ask(session_.serialPoll(address), deadline(), answer);
-  if (line == Line::Lost) return;
+  if (line == Line::Lost || (line == Line::Late && !adapterAnswers())) return;
   const std::optional<int> byte = line == Line::Arrived ? parseStatusByte(answer) : std::nullopt;
   if (!byte) {
     status_ = timedOut();
@@ -301,7 +338,7 @@ void PrologixDriver::FindLstn(int board, const bus::Addr4882* padList, bus::Addr
     note("listener search by ++findlstn");
     std::string answer;
     const Line line = ask({"++findlstn"}, until, answer);
-    if (line == Line::Lost) return;
+    if (line == Line::Lost || (line == Line::Late && !adapterAnswers())) return;
     const auto listed = line == Line::Arrived ? parseListeners(answer) : std::nullopt;
     if (!listed) {
       status_ = timedOut();

@@ -16,11 +16,15 @@ namespace prologix {
 // - The adapter is board 0 at address 0; devices are 1 to 30.
 // - Each call waits at most the time-out in force (ibtmo) for the adapter; a reply that does not
 //   come in time leaves ERR, TIMO and EABO.
-// - A reply ends at its line feed: the adapter does not pass EOI on, and the converter ends
-//   every reply with one. A reply longer than the caller's buffer is read on by the next
-//   Receive from the same address, as with a real board.
+// - A reply ends where the adapter marks the device's EOI (`++eot_enable`, kEndMark), so that
+//   replies holding line feeds are read whole; on an adapter without the mark, at its line feed
+//   (the converter ends every reply with one). A reply longer than the caller's buffer is read
+//   on by the next Receive from the same address, as with a real board.
+// - Connecting asks `++ver` until the adapter answers, for up to 2 s: one that restarts when its
+//   port opens gets the time to start.
 // - The adapter cannot see whether a device listens, so Send never fails with ENOL; the
-//   missing reply shows as a time-out.
+//   missing reply shows as a time-out. After a read or poll that timed out, the adapter is
+//   asked `++ver`: one that does not answer that either is lost (EDVR), not the instrument.
 // - An adapter that cannot be reached, does not answer or goes away leaves ERR and EDVR, and
 //   problem() says why. SendIFC and ibonl(0, 1) connect again.
 class PrologixDriver final : public bus::Driver {
@@ -68,10 +72,16 @@ class PrologixDriver final : public bus::Driver {
   std::string takeLine();
   // Whatever is left of an earlier reply is stale once the adapter is told something new.
   void dropStaleReply();
+  // Reads until pending_ holds what a read of `room` bytes hands out, or the deadline passes.
+  Line readReply(Deadline until, size_t room);
   // Sends `lines` and takes the adapter's one-line answer to them (without CR LF).
   Line ask(const std::vector<std::string>& lines, Deadline until, std::string& answer);
+  // After a time-out: whether the adapter still answers; if not it is lost.
+  bool adapterAnswers();
   // The link failed: every call fails with EDVR until a reconnect; said once.
   void lose(const char* how = "lost: ");
+  // The same for a reason of the driver's own (the link's problem when `why` is empty).
+  void giveUp(const std::string& why, const char* how = "lost: ");
   void listenersByPolling(const bus::Addr4882* padList, std::vector<int>& found, Deadline until);
   void note(const std::string& text) const;
 

@@ -38,8 +38,40 @@ std::string escapeData(std::string_view data) {
 }
 
 std::vector<std::string> setupLines(int readTimeoutMs) {
-  return {"++mode 1", "++auto 0", "++eoi 1", "++eos 3", withNumber("++read_tmo_ms", readTimeoutMs),
+  return {"++mode 1",
+          "++auto 0",
+          "++eoi 1",
+          "++eos 3",
+          withNumber("++read_tmo_ms", readTimeoutMs),
+          withNumber("++eot_char", kEndMark),
+          "++eot_enable 1",
+          "++eot_enable",
           "++ver"};
+}
+
+bool replyComplete(std::string_view received, size_t room, bool endMark) {
+  if (endMark) return (!received.empty() && received.back() == kEndMark) || received.size() > room;
+  return received.find('\n') != std::string_view::npos || received.size() >= room;
+}
+
+ReplyPiece takeReply(std::string& received, size_t room, bool endMark) {
+  ReplyPiece piece;
+  size_t taken = std::min(room, received.size());
+  size_t dropped = 0;
+  if (endMark) {
+    const size_t mark = received.size() - 1;
+    if (!received.empty() && received.back() == kEndMark && mark <= room) {
+      taken = mark;
+      dropped = 1;
+      piece.ended = true;
+    }
+  } else if (const size_t lineEnd = received.find('\n'); lineEnd < room) {
+    taken = lineEnd + 1;
+    piece.ended = true;
+  }
+  piece.bytes = received.substr(0, taken);
+  received.erase(0, taken + dropped);
+  return piece;
 }
 
 int readTimeoutMs(int timeoutCode) {

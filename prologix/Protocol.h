@@ -29,8 +29,27 @@ constexpr int kLongestReadTimeoutMs = 3000;
 std::string escapeData(std::string_view data);
 
 // The lines that put a freshly opened adapter into controller mode, reads on command, EOI with
-// the last byte, nothing appended, and the read time-out; then ask for its version.
+// the last byte, nothing appended, the read time-out and the end mark below; then ask for its
+// version. Of the answers, an adapter that marks the end of a reply answers "1" (to
+// `++eot_enable`) before its version; one without the commands answers nothing or an error line.
 std::vector<std::string> setupLines(int readTimeoutMs);
+
+// The byte an adapter appends to a reply where the device ended it with EOI (`++eot_char`,
+// `++eot_enable 1`), so that a reply holding line feeds (binary or block data) is read whole.
+// A mark byte followed by more bytes is data: the adapter sends nothing after its mark.
+constexpr char kEndMark = 4;
+
+// Whether the bytes of a reply received so far are enough for a read of `room` bytes: with the
+// end mark, when they end in it or more than `room` have come; without it, at a line feed (which
+// ends every reply of the converter) or when `room` have come.
+bool replyComplete(std::string_view received, size_t room, bool endMark);
+// Takes what a read of `room` bytes hands out from the front of `received`: the reply's bytes,
+// and whether they end it (the mark itself is dropped, a line feed is data).
+struct ReplyPiece {
+  std::string bytes;
+  bool ended = false;
+};
+ReplyPiece takeReply(std::string& received, size_t room, bool endMark);
 
 // `++read_tmo_ms` for an ibtmo code: the time-out in milliseconds within the adapter's range
 // (no time-out, code 0, is the longest the adapter knows).
@@ -44,7 +63,8 @@ Flavour flavourOf(std::string_view version);
 // The adapter's state as the driver last set it; what a call needs to send follows from it.
 struct Session {
   Flavour flavour = Flavour::Prologix;
-  int address = -1;  // the adapter's `++addr`, -1 until set
+  bool endMark = false;  // the adapter marks the end of a reply with kEndMark
+  int address = -1;      // the adapter's `++addr`, -1 until set
   int readTimeoutMs = 0;
 
   // `++addr N` when the adapter is addressed elsewhere (and notes the new address).

@@ -1,5 +1,7 @@
 // The adapter on a serial port (Prologix GPIB-USB and AR488 show up as /dev/ttyUSB* or
 // /dev/ttyACM*), 8N1 without flow control, through Qt's blocking waits: no event loop needed.
+#include <unistd.h>
+
 #include <QSerialPort>
 #include <algorithm>
 
@@ -19,7 +21,15 @@ class SerialPortLink final : public Link {
     problem_.clear();
     port_ = std::make_unique<QSerialPort>();
     port_->setPortName(QString::fromStdString(device_));
-    if (!port_->open(QIODevice::ReadWrite)) return fail("cannot open: " + reason());
+    if (!port_->open(QIODevice::ReadWrite)) {
+      // Refused although this user may use the device: another program holds it (its lock
+      // file, or exclusive mode). Not opened again to find out: that would reset an adapter
+      // that restarts when its port opens, under the other program.
+      if (port_->error() == QSerialPort::PermissionError &&
+          ::access(device_.c_str(), R_OK | W_OK) == 0)
+        return fail("cannot open: the port is in use by another program (" + reason() + ")");
+      return fail("cannot open: " + reason());
+    }
     const bool set = port_->setBaudRate(baud_) && port_->setDataBits(QSerialPort::Data8) &&
                      port_->setParity(QSerialPort::NoParity) &&
                      port_->setStopBits(QSerialPort::OneStop) &&

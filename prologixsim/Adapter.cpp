@@ -35,7 +35,8 @@ std::string answer(long value) { return std::to_string(value) + "\r\n"; }
 
 }  // namespace
 
-Adapter::Adapter(sim::SimulatedBus& bench, bool ar488) : bench_(bench), ar488_(ar488) {}
+Adapter::Adapter(sim::SimulatedBus& bench, bool ar488, bool endMark)
+    : bench_(bench), ar488_(ar488), endMark_(endMark) {}
 
 std::string Adapter::version() const {
   return ar488_ ? "gpib-prologix-sim 1.0.0, simulated bench, AR488 commands"
@@ -95,7 +96,9 @@ std::string Adapter::command(const std::string& line) {
                               {"eot_char", &eotChar_, 0, 255},
                               {"read_tmo_ms", &readTimeoutMs_, 1, 3000}};
   for (const Setting& s : settings) {
-    if (name != s.name) continue;
+    if (name != s.name || (!endMark_ && s.value == &eotEnable_) ||
+        (!endMark_ && s.value == &eotChar_))
+      continue;
     if (argument.empty()) return answer(*s.value);
     // A value out of range leaves the setting as it was.
     number(argument.substr(0, argument.find(' ')), s.low, s.high, *s.value);

@@ -16,10 +16,11 @@ namespace prologixsim {
 // unescaped `++` is a command, any other line goes to the addressed device, with EOI on its
 // last byte when `++eoi 1` and the terminator `++eos` names appended. Commands: addr, auto, clr,
 // eoi, eos, eot_enable, eot_char, ifc, loc, mode, read, read_tmo_ms, rst, spoll, ver; as
-// an AR488 also ren and findlstn (a Prologix adapter ignores both).
+// an AR488 also ren and findlstn (a Prologix adapter ignores both). An adapter built without
+// the end mark treats eot_enable and eot_char as commands it does not know.
 class Adapter {
  public:
-  Adapter(sim::SimulatedBus& bench, bool ar488);
+  Adapter(sim::SimulatedBus& bench, bool ar488, bool endMark = true);
 
   std::string feed(std::string_view bytes);
   // Told every data line passed on to a device, unescaped and with its terminator.
@@ -42,6 +43,7 @@ class Adapter {
 
   sim::SimulatedBus& bench_;
   bool ar488_;
+  bool endMark_;
   std::vector<Byte> line_;
   bool escape_ = false;
   int address_ = 1;

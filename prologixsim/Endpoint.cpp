@@ -43,7 +43,7 @@ bool writeAll(int fd, const std::string& bytes, bool socket) {
 
 }  // namespace
 
-Endpoint::Endpoint(bool ar488) : bench_(clock_), ar488_(ar488) {
+Endpoint::Endpoint(bool ar488, bool endMark) : bench_(clock_), ar488_(ar488), endMark_(endMark) {
   if (::pipe2(wake_, O_CLOEXEC) != 0) problem_ = std::string("pipe: ") + std::strerror(errno);
 }
 
@@ -98,7 +98,7 @@ int Endpoint::listenTcp(int port) {
 }
 
 std::unique_ptr<Adapter> Endpoint::adapter() {
-  auto made = std::make_unique<Adapter>(bench_, ar488_);
+  auto made = std::make_unique<Adapter>(bench_, ar488_, endMark_);
   made->passedOn = onData;
   return made;
 }
@@ -132,6 +132,7 @@ void Endpoint::serve() {
         const int on = 1;
         if (client_ >= 0) ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         tcpAdapter_ = adapter();
+        tcpAwake_.reset();
         continue;
       }
       char buffer[4096];
@@ -140,12 +141,20 @@ void Endpoint::serve() {
         if (fd == client_) closeFd(client_);  // the client left; the next one may come
         continue;
       }
+      if (silent_ || starting(fd == client_ ? tcpAwake_ : ptyAwake_)) continue;
       Adapter& adapter = fd == client_ ? *tcpAdapter_ : *ptyAdapter_;
       const std::string answer = adapter.feed(std::string_view(buffer, static_cast<size_t>(n)));
       if (!answer.empty() && !writeAll(fd, answer, fd == client_) && fd == client_)
         closeFd(client_);
     }
   }
+}
+
+bool Endpoint::starting(std::optional<Moment>& awake) const {
+  if (startMs_ <= 0) return false;
+  const Moment now = std::chrono::steady_clock::now();
+  if (!awake) awake = now + std::chrono::milliseconds(startMs_);
+  return now < *awake;
 }
 
 void Endpoint::stop() {

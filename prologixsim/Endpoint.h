@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +19,7 @@ namespace prologixsim {
 // waits for their answer; run() serves until stop() is called from any thread.
 class Endpoint {
  public:
-  explicit Endpoint(bool ar488 = true);
+  explicit Endpoint(bool ar488 = true, bool endMark = true);
   ~Endpoint();
   Endpoint(const Endpoint&) = delete;
   Endpoint& operator=(const Endpoint&) = delete;
@@ -31,6 +34,12 @@ class Endpoint {
   void run();
   // Ends run(): to a client the adapter is gone.
   void stop();
+  // From any thread: the adapter hangs, taking bytes and answering nothing with its connection
+  // left open, or comes back.
+  void silence(bool on) { silent_ = on; }
+  // Set before run(): the adapter restarts when its port opens, deaf for `ms` from the first
+  // bytes of each client (on the pseudo-terminal, of the first).
+  void setStartMilliseconds(int ms) { startMs_ = ms; }
 
   // Set before run(): told (on run()'s thread) every data line a client sends a device.
   std::function<void(int address, const std::string& bytes)> onData;
@@ -38,12 +47,20 @@ class Endpoint {
   sim::SimulatedBus& bench() { return bench_; }
 
  private:
+  using Moment = std::chrono::steady_clock::time_point;
   void serve();
   std::unique_ptr<Adapter> adapter();
+  // Whether bytes arriving now come while the adapter is still starting (`awake` unset: the
+  // first bytes, which start it).
+  bool starting(std::optional<Moment>& awake) const;
 
   bus::SteadyClock clock_;
   sim::SimulatedBus bench_;
   bool ar488_;
+  bool endMark_;
+  std::atomic<bool> silent_{false};
+  int startMs_ = 0;
+  std::optional<Moment> ptyAwake_, tcpAwake_;
   std::string problem_;
   int wake_[2] = {-1, -1};
   int ptyMaster_ = -1, ptyHeld_ = -1, listener_ = -1, client_ = -1;

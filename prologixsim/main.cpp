@@ -2,6 +2,7 @@
 // a 488.2 instrument at 7) as a Prologix-protocol GPIB adapter, for the console's --prologix
 // and for any other program that speaks the protocol.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -12,13 +13,17 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: gpib-prologix-sim [--pty] [--tcp PORT] [--prologix-only] [--show]\n"
+    "Usage: gpib-prologix-sim [--pty] [--tcp PORT] [--prologix-only] [--no-eot] [--start-ms N]\n"
+    "                         [--show]\n"
     "\n"
     "Serves the simulated converter bench as a Prologix-protocol GPIB adapter.\n"
     "\n"
     "  --pty             on a pseudo-terminal; prints \"pty PATH\", the serial port to open\n"
     "  --tcp PORT        on 127.0.0.1:PORT (0 picks a free port); prints \"tcp PORT\"\n"
     "  --prologix-only   answer as a Prologix adapter: no ++ren, no ++findlstn\n"
+    "  --no-eot          an adapter without ++eot_enable and ++eot_char\n"
+    "  --start-ms N      deaf for N ms after a client's first bytes, as an adapter that\n"
+    "                    restarts when its port opens\n"
     "  --show            print every data line passed to a device: data ADDRESS \"BYTES\"\n"
     "\n"
     "Without --pty or --tcp: both, TCP on port 1234. Runs until interrupted.\n";
@@ -31,8 +36,8 @@ int refuse(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  bool pty = false, ar488 = true, show = false;
-  int port = -1;
+  bool pty = false, ar488 = true, show = false, endMark = true;
+  int port = -1, startMs = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--pty") {
@@ -41,6 +46,14 @@ int main(int argc, char* argv[]) {
       show = true;
     } else if (arg == "--prologix-only") {
       ar488 = false;
+    } else if (arg == "--no-eot") {
+      endMark = false;
+    } else if (arg == "--start-ms" && i + 1 < argc) {
+      char* end = nullptr;
+      const long value = std::strtol(argv[++i], &end, 10);
+      if (*argv[i] == '\0' || *end != '\0' || value < 0 || value > 60000)
+        return refuse("--start-ms needs a number of milliseconds from 0 to 60000");
+      startMs = static_cast<int>(value);
     } else if (arg == "--tcp" && i + 1 < argc) {
       char* end = nullptr;
       const long value = std::strtol(argv[++i], &end, 10);
@@ -57,7 +70,8 @@ int main(int argc, char* argv[]) {
   }
   if (!pty && port < 0) pty = true, port = 1234;
 
-  prologixsim::Endpoint endpoint(ar488);
+  prologixsim::Endpoint endpoint(ar488, endMark);
+  endpoint.setStartMilliseconds(startMs);
   if (show)
     endpoint.onData = [](int address, const std::string& bytes) {
       std::cout << "data " << address << " \"" << bus::escapeBytes(bytes) << "\"" << std::endl;

@@ -81,11 +81,7 @@ Descriptor* Board::enterDevice(int ud) {
     fail(bus::EARG);
     return nullptr;
   }
-  if (d && !bus_.online()) {
-    status_ = {ERR, bus::ENEB, 0, 0};
-    return nullptr;
-  }
-  return d;
+  return d && offline() ? nullptr : d;
 }
 
 bool Board::boardNumber(int board) {

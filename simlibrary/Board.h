@@ -61,6 +61,12 @@ class Board {
   void setSystemController(bool on) { systemController_ = on; }
   int ist() const { return ist_; }
   void setIst(int value) { ist_ = value; }
+  // The status byte the board would give when polled as a device (ibrsv), and whether it polls
+  // devices that request service by itself, queueing their status bytes (IbcAUTOPOLL).
+  int statusByte() const { return statusByte_; }
+  void setStatusByte(int value) { statusByte_ = value; }
+  bool autopoll() const { return autopoll_; }
+  void setAutopoll(bool on) { autopoll_ = on; }
 
   // ---- the call's status
   const bus::Status& status() const { return status_; }
@@ -74,6 +80,12 @@ class Board {
     return bad;
   }
   void succeed(long count = 0);
+  // Fails the call with ENEB, ERR alone, when the board is offline; tells whether it did.
+  bool offline() {
+    if (bus_.online()) return false;
+    status_ = {bus::ERR, bus::ENEB, 0, 0};
+    return true;
+  }
   // Waits out the time-out `code`, then fails with TIMO.
   void timeOut(int code);
   // Composes ibsta after a call on `d`: the board sees its own state, a device its own bits.
@@ -122,6 +134,8 @@ class Board {
   Addressing addressing_;
   bool systemController_ = true;
   int ist_ = 0;
+  int statusByte_ = 0;
+  bool autopoll_ = false;
 };
 
 }  // namespace simlibrary

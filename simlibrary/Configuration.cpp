@@ -1,5 +1,7 @@
 #include "Configuration.h"
 
+#include <string_view>
+
 namespace simlibrary {
 
 Configuration::Configuration(Board& board) : board_(board), bus_(board.bus()) {}
@@ -52,13 +54,14 @@ std::optional<long> Configuration::option(const Descriptor& d, int which) const 
       return d.spollTimeout;
     case IbcEndBitIsNormal:
       return 1;
+    case IbcAUTOPOLL:
+      return board_.autopoll();
     case IbcReadAdjust:
     case IbcWriteAdjust:
     case IbcUnAddr:
     case IbcHSCableLength:
     case IbcCICPROT:
     case IbcSendLLO:
-    case IbcAUTOPOLL:
     case IbcEventQueue:
     case IbcPP2:
       return 0;
@@ -77,7 +80,7 @@ std::optional<long> Configuration::option(const Descriptor& d, int which) const 
     case IbcIRQ:
       return 1;
     case IbcRsv:
-      return 0;
+      return board_.statusByte();
   }
   return std::nullopt;
 }
@@ -171,6 +174,9 @@ bool Configuration::configure(Descriptor& d, int which, int value) {
       board_.setIst(value != 0);
       return true;
     case IbcAUTOPOLL:
+      if (!d.board) break;
+      board_.setAutopoll(value != 0);
+      return true;
     case IbcEventQueue:
     case IbcPP2:
     case IbcSPollBit:
@@ -239,6 +245,30 @@ void Configuration::ibist(int ud, int value) {
 void Configuration::ibrsc(int ud, int value) {
   Descriptor* d = board_.enterBoard(ud);
   if (d && configure(*d, IbcSC, value)) board_.succeed();
+}
+
+void Configuration::ibdma(int ud, int value) {
+  Descriptor* d = board_.enterBoard(ud);
+  if (d && configure(*d, IbcDMA, value)) board_.succeed();
+}
+
+void Configuration::ibrsv(int ud, int statusByte) {
+  if (!board_.enterBoard(ud) || board_.badArgument(statusByte < 0 || statusByte > 0xFF)) return;
+  board_.setStatusByte(statusByte);
+  board_.succeed();
+}
+
+void Configuration::ibbna(int ud, const char* name) {
+  Descriptor* d = board_.enterDevice(ud);
+  if (!d) return;
+  if (!board_.badArgument(!name)) {
+    if (std::string_view(name) == "gpib0") {
+      board_.succeed();  // already its board
+    } else {
+      board_.fail(bus::ENEB);
+    }
+  }
+  board_.finish(*d);
 }
 
 }  // namespace simlibrary

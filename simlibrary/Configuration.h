@@ -28,6 +28,12 @@ class Configuration {
   void ibsre(int ud, int value);
   void ibist(int ud, int value);
   void ibrsc(int ud, int value);
+  void ibdma(int ud, int value);
+  // The board's own status byte (0..255), for a controller that polls it; ibrsv2's request
+  // for service has no one to reach, the board being the only controller.
+  void ibrsv(int ud, int statusByte);
+  // On a device descriptor: its access board, by name; only gpib0 exists (ENEB otherwise).
+  void ibbna(int ud, const char* name);
 
  private:
   // An option's value on `d`, or nothing when `d` has no such option.

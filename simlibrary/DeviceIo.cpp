@@ -1,7 +1,10 @@
 #include "DeviceIo.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace simlibrary {
@@ -57,35 +60,118 @@ void DeviceIo::write(int pad, const char* data, long count, bool eoi, int eos, i
   board_.succeed(sent);
 }
 
+void DeviceIo::writeOn(Descriptor& d, const char* data, long count, bool last) {
+  if (d.board) {
+    if (!board_.offline()) boardWrite(data, count, d.eot && last ? DABend : NULLend);
+    return;
+  }
+  const int boardCode = bus_.timeoutCode();
+  bus_.setTimeoutCode(d.timeout);
+  write(d.pad, data, count, d.eot && last, d.eos, d.eosFlags);
+  bus_.setTimeoutCode(boardCode);
+}
+
+void DeviceIo::readOn(Descriptor& d, char* buffer, long count) {
+  const int termination = (d.eosFlags & REOS) ? d.eos : bus::STOPend;
+  const bool sevenBit = !(d.eosFlags & BIN);
+  if (d.board) {
+    if (!board_.offline()) boardRead(buffer, count, termination, sevenBit);
+  } else {
+    board_.onBus(d.timeout, [&] {
+      bus_.receive(0, static_cast<bus::Addr4882>(d.pad), buffer, count, termination, sevenBit);
+    });
+  }
+  d.end = (board_.status().ibsta & END) != 0;
+}
+
 void DeviceIo::ibwrt(int ud, const char* data, long count) {
   Descriptor* d = board_.enter(ud);
   if (!d) return;
-  if (count < 0 || (!data && count > 0)) {
-    board_.fail(bus::EARG);
-  } else if (d->board) {
-    boardWrite(data, count, d->eot ? DABend : NULLend);
-  } else {
-    const int boardCode = bus_.timeoutCode();
-    bus_.setTimeoutCode(d->timeout);
-    write(d->pad, data, count, d->eot, d->eos, d->eosFlags);
-    bus_.setTimeoutCode(boardCode);
-  }
+  if (!board_.badArgument(count < 0 || (!data && count > 0))) writeOn(*d, data, count, true);
   board_.finish(*d);
 }
 
 void DeviceIo::ibrd(int ud, char* buffer, long count) {
   Descriptor* d = board_.enter(ud);
   if (!d) return;
-  const int termination = (d->eosFlags & REOS) ? d->eos : bus::STOPend;
-  const bool sevenBit = !(d->eosFlags & BIN);
-  if (d->board) {
-    boardRead(buffer, count, termination, sevenBit);
-  } else {
-    board_.onBus(d->timeout, [&] {
-      bus_.receive(0, static_cast<bus::Addr4882>(d->pad), buffer, count, termination, sevenBit);
-    });
+  readOn(*d, buffer, count);
+  board_.finish(*d);
+}
+
+namespace {
+
+constexpr long kFileChunk = 65536;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+void DeviceIo::ibwrtf(int ud, const char* path) {
+  Descriptor* d = board_.enter(ud);
+  if (!d) return;
+  if (board_.badArgument(!path)) return board_.finish(*d);
+  const File file(std::fopen(path, "rb"));
+  if (!file) {
+    board_.fail(bus::EFSO, errno);
+    return board_.finish(*d);
   }
-  d->end = (board_.status().ibsta & END) != 0;
+  // In pieces, so that a large file need not fit in memory; EOI only with the end of the file.
+  std::vector<char> piece(static_cast<std::size_t>(kFileChunk));
+  long sent = 0;
+  std::size_t n = std::fread(piece.data(), 1, piece.size(), file.get());
+  for (;;) {
+    const int next = std::fgetc(file.get());
+    const bool last = next == EOF;
+    if (last && std::ferror(file.get())) {
+      board_.fail(bus::EFSO, errno);
+      break;
+    }
+    writeOn(*d, piece.data(), static_cast<long>(n), last);
+    if (board_.status().ibsta & bus::ERR) {
+      board_.status().ibcntl += sent;
+      board_.status().ibcnt = static_cast<int>(board_.status().ibcntl);
+      break;
+    }
+    sent += board_.status().ibcntl;
+    if (last) {
+      board_.succeed(sent);
+      break;
+    }
+    piece[0] = static_cast<char>(next);
+    n = 1 + std::fread(piece.data() + 1, 1, piece.size() - 1, file.get());
+  }
+  board_.finish(*d);
+}
+
+void DeviceIo::ibrdf(int ud, const char* path) {
+  Descriptor* d = board_.enter(ud);
+  if (!d) return;
+  if (board_.badArgument(!path)) return board_.finish(*d);
+  const File file(std::fopen(path, "ab"));
+  if (!file) {
+    board_.fail(bus::EFSO, errno);
+    return board_.finish(*d);
+  }
+  // Read on until the message ends (END, or the end-of-string byte) or a read fails.
+  std::vector<char> piece(static_cast<std::size_t>(kFileChunk));
+  long received = 0;
+  for (;;) {
+    readOn(*d, piece.data(), kFileChunk);
+    bus::Status status = board_.status();
+    const std::size_t n = static_cast<std::size_t>(std::max(0L, status.ibcntl));
+    received += static_cast<long>(n);
+    if (std::fwrite(piece.data(), 1, n, file.get()) != n || std::fflush(file.get()) != 0) {
+      board_.fail(bus::EFSO, errno);
+      break;
+    }
+    status.ibcnt = static_cast<int>(received);
+    status.ibcntl = received;
+    board_.status() = status;
+    if ((status.ibsta & (bus::ERR | END)) || n < piece.size()) break;
+  }
   board_.finish(*d);
 }
 
@@ -134,6 +220,13 @@ void DeviceIo::ibwait(int ud, int mask) {
   status.ibsta |= TIMO;
 }
 
+void DeviceIo::ibstop(int ud) {
+  Descriptor* d = board_.enter(ud);
+  if (!d) return;
+  board_.succeed();
+  board_.finish(*d);
+}
+
 // ---- device descriptors ----------------------------------------------------------------------
 
 void DeviceIo::ibclr(int ud) {
@@ -157,6 +250,23 @@ void DeviceIo::ibrsp(int ud, char* result) {
   board_.finish(*d);
 }
 
+void DeviceIo::ibspb(int ud, short* result) {
+  Descriptor* d = board_.enterDevice(ud);
+  if (!d) return;
+  if (!board_.badArgument(!result)) {
+    *result = board_.autopoll() && bus_.requestingService(d->pad) ? 1 : 0;
+    board_.succeed();
+  }
+  board_.finish(*d);
+}
+
+void DeviceIo::ibpct(int ud) {
+  Descriptor* d = board_.enterDevice(ud);
+  if (!d) return;
+  board_.fail(bus::ECAP);
+  board_.finish(*d);
+}
+
 void DeviceIo::ibtrg(int ud) {
   Descriptor* d = board_.enterDevice(ud);
   if (!d) return;
@@ -169,11 +279,7 @@ void DeviceIo::ibtrg(int ud) {
 
 void DeviceIo::ibcmd(int ud, const char* commands, long count) {
   Descriptor* d = board_.enterBoard(ud);
-  if (!d) return;
-  if (!bus_.online()) {
-    board_.status() = {bus::ERR, bus::ENEB, 0, 0};
-    return;
-  }
+  if (!d || board_.offline()) return;
   if (board_.badArgument(count < 0 || (!commands && count > 0))) return;
   Addressing& addressing = board_.addressing();
   std::vector<int>& listeners = addressing.listeners;
@@ -238,6 +344,10 @@ void DeviceIo::ibrpp(int ud, char* result) {
   if (board_.badArgument(!result)) return;
   *result = 0;  // the simulated devices do not answer parallel polls
   board_.succeed();
+}
+
+void DeviceIo::ibevent(int ud, short* event) {
+  if (board_.enterBoard(ud) && !board_.badArgument(!event)) board_.fail(bus::ECAP);
 }
 
 void DeviceIo::boardWrite(const char* data, long count, int endMode) {

@@ -16,14 +16,26 @@ class DeviceIo {
   // On any descriptor.
   void ibwrt(int ud, const char* data, long count);
   void ibrd(int ud, char* buffer, long count);
+  // The same with a file: all of it written, or the whole message read and appended to it.
+  // A file that cannot be opened, read or written fails the call with EFSO (errno in ibcntl).
+  void ibwrtf(int ud, const char* path);
+  void ibrdf(int ud, const char* path);
   void ibloc(int ud);
   void ibln(int ud, int pad, int sad, short* found);
   void ibwait(int ud, int mask);
+  // Stops asynchronous I/O: the asynchronous calls complete before they return, so there is
+  // never any to stop.
+  void ibstop(int ud);
 
   // On a device descriptor.
   void ibclr(int ud);
   void ibrsp(int ud, char* result);
   void ibtrg(int ud);
+  // How many status bytes wait in the device's queue: with autopolling on, the one of a device
+  // that requests service (ibrsp takes it), otherwise none.
+  void ibspb(int ud, short* result);
+  // Passing control to the device: the simulated board stays controller-in-charge (ECAP).
+  void ibpct(int ud);
 
   // On the board descriptor.
   void ibcmd(int ud, const char* commands, long count);
@@ -32,6 +44,9 @@ class DeviceIo {
   void ibgts(int ud, int value);
   void ibcac(int ud, int value);
   void ibrpp(int ud, char* result);
+  // The board's event queue: the board is never addressed by another controller and keeps
+  // none (ECAP).
+  void ibevent(int ud, short* event);
 
   // The board as talker to the listeners it addressed (ENOL when there are none, or one of them
   // is absent), and as listener to the device it addressed to talk (a time-out when none).
@@ -41,6 +56,10 @@ class DeviceIo {
  private:
   // One device write: split at every end-of-string byte when XEOS asks for EOI there.
   void write(int pad, const char* data, long count, bool eoi, int eos, int eosFlags);
+  // ibwrt's and ibrd's work on a descriptor already entered: `last` says whether EOI may go
+  // with the end of these bytes (false for all but the last piece of a file).
+  void writeOn(Descriptor& d, const char* data, long count, bool last);
+  void readOn(Descriptor& d, char* buffer, long count);
 
   Board& board_;
   sim::SimulatedBus& bus_;

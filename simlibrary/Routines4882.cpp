@@ -288,4 +288,18 @@ void Routines4882::pPollUnconfig(int board, const Addr* list) {
   if (board_.listed(board, list)) board_.succeed();
 }
 
+void Routines4882::sendLlo(int board) {
+  if (board_.boardNumber(board)) board_.succeed();
+}
+
+void Routines4882::testSrq(int board, short* result) {
+  if (!board_.boardNumber(board) || board_.badArgument(!result)) return;
+  *result = (bus_.baseStatus() & bus::SRQI) ? 1 : 0;
+  board_.succeed();
+}
+
+void Routines4882::passControl(int board, Addr address) {
+  if (board_.boardNumber(board) && board_.padOf(address)) board_.fail(bus::ECAP);
+}
+
 }  // namespace simlibrary

@@ -39,6 +39,12 @@ class Routines4882 {
   void pPoll(int board, short* result);
   void pPollConfig(int board, Addr address, int line, int sense);
   void pPollUnconfig(int board, const Addr* list);
+  // Local lockout to every device: the simulated devices keep no remote/local state.
+  void sendLlo(int board);
+  // Whether SRQ is asserted now (1) or not (0).
+  void testSrq(int board, short* result);
+  // The simulated board stays controller-in-charge: passing control fails with ECAP.
+  void passControl(int board, Addr address);
 
  private:
   // Whether a device listens at every address; false with ENOL when one does not.

@@ -45,6 +45,9 @@ Simulator& simulator() {
 }
 
 thread_local bus::Status threadStatus;
+// The outcome of the thread's last asynchronous call (ibrda, ibwrta, ibcmda), which has always
+// completed by the time it returns.
+thread_local bus::Status asyncStatus;
 
 }  // namespace
 
@@ -100,11 +103,34 @@ GPIBSIM_EXPORT int ibwrt(int ud, const void* data, long count) {
 GPIBSIM_EXPORT int ibrd(int ud, void* buffer, long count) {
   return call([&](Simulator& s) { s.io.ibrd(ud, bytes(buffer), count); });
 }
-// The asynchronous forms complete before they return; ibwait then finds CMPL at once.
-GPIBSIM_EXPORT int ibwrta(int ud, const void* data, long count) { return ibwrt(ud, data, count); }
-GPIBSIM_EXPORT int ibrda(int ud, void* buffer, long count) { return ibrd(ud, buffer, count); }
+GPIBSIM_EXPORT int ibwrtf(int ud, const char* path) {
+  return call([&](Simulator& s) { s.io.ibwrtf(ud, path); });
+}
+GPIBSIM_EXPORT int ibrdf(int ud, const char* path) {
+  return call([&](Simulator& s) { s.io.ibrdf(ud, path); });
+}
 GPIBSIM_EXPORT int ibcmd(int ud, const void* commands, long count) {
   return call([&](Simulator& s) { s.io.ibcmd(ud, bytes(commands), count); });
+}
+// The asynchronous forms complete before they return; ibwait then finds CMPL at once, and
+// the Async* functions tell their outcome.
+GPIBSIM_EXPORT int ibwrta(int ud, const void* data, long count) {
+  const int result = ibwrt(ud, data, count);
+  asyncStatus = threadStatus;
+  return result;
+}
+GPIBSIM_EXPORT int ibrda(int ud, void* buffer, long count) {
+  const int result = ibrd(ud, buffer, count);
+  asyncStatus = threadStatus;
+  return result;
+}
+GPIBSIM_EXPORT int ibcmda(int ud, const void* commands, long count) {
+  const int result = ibcmd(ud, commands, count);
+  asyncStatus = threadStatus;
+  return result;
+}
+GPIBSIM_EXPORT int ibstop(int ud) {
+  return call([&](Simulator& s) { s.io.ibstop(ud); });
 }
 GPIBSIM_EXPORT int ibclr(int ud) {
   return call([&](Simulator& s) { s.io.ibclr(ud); });
@@ -174,6 +200,27 @@ GPIBSIM_EXPORT int ibppc(int ud, int value) {
 }
 GPIBSIM_EXPORT int ibrpp(int ud, char* result) {
   return call([&](Simulator& s) { s.io.ibrpp(ud, result); });
+}
+GPIBSIM_EXPORT int ibspb(int ud, short* result) {
+  return call([&](Simulator& s) { s.io.ibspb(ud, result); });
+}
+GPIBSIM_EXPORT int ibrsv(int ud, int statusByte) {
+  return call([&](Simulator& s) { s.configuration.ibrsv(ud, statusByte); });
+}
+GPIBSIM_EXPORT int ibrsv2(int ud, int statusByte, int /*newReasonForService*/) {
+  return ibrsv(ud, statusByte);
+}
+GPIBSIM_EXPORT int ibdma(int ud, int value) {
+  return call([&](Simulator& s) { s.configuration.ibdma(ud, value); });
+}
+GPIBSIM_EXPORT int ibbna(int ud, const char* name) {
+  return call([&](Simulator& s) { s.configuration.ibbna(ud, name); });
+}
+GPIBSIM_EXPORT int ibevent(int ud, short* event) {
+  return call([&](Simulator& s) { s.io.ibevent(ud, event); });
+}
+GPIBSIM_EXPORT int ibpct(int ud) {
+  return call([&](Simulator& s) { s.io.ibpct(ud); });
 }
 GPIBSIM_EXPORT void ibvers(char** version) {
   // The linux-gpib release whose interface this library follows.
@@ -248,6 +295,10 @@ GPIBSIM_EXPORT void TriggerList(int board, const Addr* list) {
 GPIBSIM_EXPORT void AllSpoll(int board, const Addr* list, short* results) {
   call([&](Simulator& s) { s.routines.allSpoll(board, list, results); });
 }
+// linux-gpib exports the routine under both spellings.
+GPIBSIM_EXPORT void AllSPoll(int board, const Addr* list, short* results) {
+  AllSpoll(board, list, results);
+}
 GPIBSIM_EXPORT void FindRQS(int board, const Addr* list, short* result) {
   call([&](Simulator& s) { s.routines.findRqs(board, list, result); });
 }
@@ -269,6 +320,24 @@ GPIBSIM_EXPORT void PPollConfig(int board, Addr address, int line, int sense) {
 GPIBSIM_EXPORT void PPollUnconfig(int board, const Addr* list) {
   call([&](Simulator& s) { s.routines.pPollUnconfig(board, list); });
 }
+GPIBSIM_EXPORT void SendLLO(int board) {
+  call([&](Simulator& s) { s.routines.sendLlo(board); });
+}
+GPIBSIM_EXPORT void TestSRQ(int board, short* result) {
+  call([&](Simulator& s) { s.routines.testSrq(board, result); });
+}
+GPIBSIM_EXPORT void PassControl(int board, Addr address) {
+  call([&](Simulator& s) { s.routines.passControl(board, address); });
+}
+
+// linux-gpib's reader of gpib.conf, which its configuration tool calls. The simulated bench
+// has no such file: the answer is the one for a file that cannot be read, and the tables the
+// caller passes stay untouched.
+GPIBSIM_EXPORT int parse_gpib_conf(const char* /*path*/, void* /*configs*/,
+                                   unsigned int /*configCount*/, void* /*boards*/,
+                                   unsigned int /*boardCount*/) {
+  return -1;
+}
 
 // ---- status ----------------------------------------------------------------------------------
 
@@ -276,6 +345,10 @@ GPIBSIM_EXPORT int ThreadIbsta(void) { return threadStatus.ibsta; }
 GPIBSIM_EXPORT int ThreadIberr(void) { return threadStatus.iberr; }
 GPIBSIM_EXPORT int ThreadIbcnt(void) { return threadStatus.ibcnt; }
 GPIBSIM_EXPORT long ThreadIbcntl(void) { return threadStatus.ibcntl; }
+GPIBSIM_EXPORT int AsyncIbsta(void) { return asyncStatus.ibsta; }
+GPIBSIM_EXPORT int AsyncIberr(void) { return asyncStatus.iberr; }
+GPIBSIM_EXPORT int AsyncIbcnt(void) { return asyncStatus.ibcnt; }
+GPIBSIM_EXPORT long AsyncIbcntl(void) { return asyncStatus.ibcntl; }
 
 GPIBSIM_EXPORT const char* gpib_error_string(int error) {
   // linux-gpib's own wording, numbered as iberr is.

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -227,6 +228,16 @@ TEST(LibraryDriver, AMissingLibraryOrEntryPointIsOneProblemLineAndNothingOfItIsK
             "8000 0 0 0GPIB driver library " + std::string(LIB_PARTIAL) +
                 " lacks the entry points FindLstn, ThreadIbsta (nor the status variables ibsta or "
                 "user_ibsta)");
+}
+
+TEST(LibraryDriver, ThePlatformsLibrariesAreTriedInTurn) {
+  std::string problems;
+  const auto found = bus::LibraryDriver::firstThatLoads({"/x", LIB_PARTIAL, LIB_DEFAULT}, problems);
+  EXPECT_EQ(found ? found->describe() : "none",
+            "GPIB driver library " + std::string(LIB_DEFAULT) + " (linux-gpib)");
+  EXPECT_FALSE(bus::LibraryDriver::firstThatLoads({"/x", LIB_PARTIAL}, problems));
+  EXPECT_EQ(std::count(problems.begin(), problems.end(), '\n'), 1) << problems;
+  EXPECT_EQ(bus::LibraryDriver::defaultPaths().front(), "libgpib.so.0");  // linux-gpib's first
 }
 
 TEST(LibraryDriver, OpensTheLibraryAtTheFirstCallOnlyAndLetsItGoAtTheEnd) {

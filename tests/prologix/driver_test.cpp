@@ -2,6 +2,7 @@
 // an AR488 and as a plain Prologix adapter; the simulator driven directly is the oracle.
 #include <gtest/gtest.h>
 
+#include <QSerialPort>
 #include <mutex>
 #include <thread>
 
@@ -134,6 +135,15 @@ TEST_P(OverAdapter, DataPassesEscapedBothWays) {
   EXPECT_EQ(heard[0], "4:++a+\x1b\rb\n");
 }
 
+TEST_P(OverAdapter, ReplyHoldingLineFeedsComesWhole) {
+  // Block data: line feeds, and the end mark's own byte, inside the reply.
+  const std::string reply("#14a\nb\x04\n\r\n", 10);
+  endpoint.bench().setNextReply(reply);
+  start(endpoint);
+  EXPECT_EQ(query(*driver, 4, "CURVE?"), reply);
+  EXPECT_EQ(status(), bus::END | kDone);
+}
+
 TEST_P(OverAdapter, ReplyLongerThanTheBufferComesInParts) {
   start(endpoint);
   const std::string whole = query(direct, 4, "*IDN?");
@@ -169,6 +179,83 @@ TEST_P(OverAdapter, AdapterVanishingMidSession) {
   EXPECT_EQ(status(), kDone);
   EXPECT_EQ(driver->problem(), "");
   EXPECT_EQ(query(*driver, 4, "R  0, 1"), "5270\n");
+}
+
+// One adapter of a kind of its own, served on its own thread for one test.
+struct Served {
+  explicit Served(bool tcp, bool endMark = true, int startMs = 0) : endpoint(true, endMark) {
+    endpoint.setStartMilliseconds(startMs);
+    if (tcp) {
+      const int port = endpoint.listenTcp(0);
+      link = prologix::tcpLink("127.0.0.1", port);
+    } else {
+      path = endpoint.openPty();
+      link = prologix::serialLink(path);
+    }
+    server = std::thread([this] { endpoint.run(); });
+    driver = std::make_unique<prologix::PrologixDriver>(std::move(link));
+    driver->onProblem = [this](const std::string& problem) { problems.push_back(problem); };
+    driver->onNote = [this](const std::string& note) { notes.push_back(note); };
+  }
+  ~Served() {
+    endpoint.stop();
+    server.join();
+  }
+  prologixsim::Endpoint endpoint;
+  std::string path;
+  std::unique_ptr<prologix::Link> link;
+  std::thread server;
+  std::unique_ptr<prologix::PrologixDriver> driver;
+  std::vector<std::string> problems, notes;
+};
+
+TEST(Adapter, WithoutTheEndMarkAReplyEndsAtItsLineFeed) {
+  Served served(true, false);
+  served.endpoint.bench().setNextReply("a\nbc\n");
+  ASSERT_TRUE(served.driver->connect()) << served.driver->problem();
+  EXPECT_NE(served.notes.back().find("replies end at their line feed (no ++eot_enable)"),
+            std::string::npos)
+      << served.notes.back();
+  EXPECT_EQ(query(*served.driver, 4, "*IDN?"), "a\n");
+  EXPECT_EQ(served.driver->status().ibsta, bus::END | kDone);
+}
+
+TEST(Adapter, OneThatRestartsWhenItsPortOpensGetsTheTimeItNeeds) {
+  Served served(false, true, 700);
+  ASSERT_TRUE(served.driver->connect()) << served.driver->problem();
+  EXPECT_EQ(query(*served.driver, 4, "R  0, 1"), "5270\n");
+}
+
+TEST(Adapter, OneGoneSilentIsLostNotTheInstrument) {
+  Served served(true);
+  ASSERT_TRUE(served.driver->connect()) << served.driver->problem();
+  prologix::PrologixDriver& driver = *served.driver;
+  driver.ibtmo(0, 9);  // 100 ms
+  served.endpoint.silence(true);
+  EXPECT_EQ(query(driver, 4, "*IDN?"), "ERR iberr=0");
+  ASSERT_EQ(served.problems.size(), 1u);
+  EXPECT_EQ(served.problems[0], served.driver->describe());
+  EXPECT_NE(served.problems[0].find(": the adapter does not answer (++ver) after a time-out"),
+            std::string::npos)
+      << served.problems[0];
+  served.endpoint.silence(false);
+  driver.SendIFC(0);  // "Initialize GPIB Bus" connects again
+  EXPECT_EQ(driver.status().ibsta, kDone);
+  EXPECT_EQ(query(driver, 4, "R  0, 1"), "5270\n");
+}
+
+TEST(Adapter, APortAnotherProgramHoldsIsSaidSo) {
+  Served served(false);
+  QSerialPort holder;
+  holder.setPortName(QString::fromStdString(served.path));
+  ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+  EXPECT_FALSE(served.driver->connect());
+  EXPECT_EQ(outcome(served.driver->status()), "ERR iberr=0");
+  const std::string said = "serial " + served.path +
+                           " at 115200 baud: cannot open: the port is in use by another program";
+  EXPECT_EQ(served.driver->problem().substr(0, said.size()), said) << served.driver->problem();
+  holder.close();
+  EXPECT_TRUE(served.driver->connect()) << served.driver->problem();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, OverAdapter,

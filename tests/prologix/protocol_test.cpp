@@ -40,7 +40,40 @@ TEST(Protocol, LinesOfEachCall) {
     EXPECT_EQ(joined(steps[i].first()), steps[i].second) << "step " << i;
   EXPECT_EQ(s.address, 4);  // the adapter's address follows the last transaction
   EXPECT_EQ(joined(prologix::setupLines(1000)),
-            "++mode 1 | ++auto 0 | ++eoi 1 | ++eos 3 | ++read_tmo_ms 1000 | ++ver");
+            "++mode 1 | ++auto 0 | ++eoi 1 | ++eos 3 | ++read_tmo_ms 1000 | ++eot_char 4 | "
+            "++eot_enable 1 | ++eot_enable | ++ver");
+}
+
+TEST(Protocol, WhereAReplyEnds) {
+  // Received so far, the read's room, the end mark in use: complete?, handed out, END?, left.
+  const struct {
+    std::string received;
+    size_t room;
+    bool mark;
+    bool complete;
+    std::string bytes;
+    bool ended;
+    std::string left;
+  } rows[] = {
+      {"a\nb\x04c\n\x04", 64, true, true, "a\nb\x04c\n", true, ""},  // line feeds are data
+      {"a\nb\x04", 64, true, true, "a\nb", true, ""},  // a mark with nothing after it ends
+      {"a\nb", 64, true, false, "a\nb", false, ""},
+      {"abc\x04", 3, true, true, "abc", true, ""},  // the mark needs no room
+      {"abcd\x04", 3, true, true, "abc", false, "d\x04"},
+      {"a\nb\n", 64, false, true, "a\n", true, "b\n"},  // without the mark: the line feed
+      {"abc", 3, false, true, "abc", false, ""},
+      {"ab", 3, false, false, "ab", false, ""},
+      {"", 0, true, false, "", false, ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(prologix::replyComplete(row.received, row.room, row.mark), row.complete)
+        << row.received;
+    std::string received = row.received;
+    const prologix::ReplyPiece piece = prologix::takeReply(received, row.room, row.mark);
+    EXPECT_EQ(piece.bytes + (piece.ended ? "|" : "") + "/" + received,
+              row.bytes + (row.ended ? "|" : "") + "/" + row.left)
+        << row.received;
+  }
 }
 
 TEST(Protocol, ReadTimeoutFollowsTheTimeoutCode) {

@@ -6,8 +6,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern "C" {
 int ibdev(int board, int pad, int sad, int tmo, int eot, int eos);
@@ -24,8 +28,34 @@ int ibonl(int ud, int value);
 int ibpad(int ud, int value);
 int ibconfig(int ud, int option, int value);
 int ibask(int ud, int option, int* value);
+int ibcmd(int ud, const void* commands, long count);
+int ibcmda(int ud, const void* commands, long count);
+int ibwrta(int ud, const void* data, long count);
+int ibwrtf(int ud, const char* path);
+int ibrdf(int ud, const char* path);
+int ibspb(int ud, short* result);
+int ibrsv(int ud, int statusByte);
+int ibrsv2(int ud, int statusByte, int newReason);
+int ibdma(int ud, int value);
+int ibbna(int ud, const char* name);
+int ibevent(int ud, short* event);
+int ibpct(int ud);
+int ibstop(int ud);
 void DevClear(int board, unsigned short address);
 void FindRQS(int board, const unsigned short* list, short* result);
+void AllSpoll(int board, const unsigned short* list, short* results);
+void AllSPoll(int board, const unsigned short* list, short* results);
+void SendList(int board, const unsigned short* list, const void* data, long count, int mode);
+void Receive(int board, unsigned short address, void* buffer, long count, int termination);
+void TestSys(int board, const unsigned short* list, short* results);
+void ResetSys(int board, const unsigned short* list);
+void SendLLO(int board);
+void TestSRQ(int board, short* result);
+void PassControl(int board, unsigned short address);
+int AsyncIbsta(void);
+int AsyncIberr(void);
+long AsyncIbcntl(void);
+int parse_gpib_conf(const char* path, void* configs, unsigned count, void* boards, unsigned n);
 int ThreadIbsta(void);
 int ThreadIberr(void);
 int ThreadIbcnt(void);
@@ -38,10 +68,11 @@ extern volatile long ibcntl;
 namespace {
 
 constexpr int ERR = 0x8000, TIMO = 0x4000, END = 0x2000, RQS = 0x800, CMPL = 0x100;
-constexpr int REOS = 0x400, BIN = 0x1000;
-constexpr int T10ms = 7, T30ms = 8, T3s = 12;
+constexpr int REOS = 0x400, XEOS = 0x800, BIN = 0x1000;
+constexpr int T1ms = 5, T10ms = 7, T30ms = 8, T3s = 12;
 constexpr int EDVR = 0, ENOL = 2, EARG = 4, EABO = 6, ECAP = 11;
-constexpr int IbcTMO = 3, IbcReadAdjust = 0x13;
+constexpr int IbcTMO = 3, IbcAUTOPOLL = 7, IbcReadAdjust = 0x13, IbcRsv = 0x21;
+constexpr int NLend = 2, STOPend = 0x100;
 constexpr unsigned short NOADDR = 0xFFFF;
 unsigned short MakeAddr(int pad, int sad) { return static_cast<unsigned short>(pad | sad << 8); }
 
@@ -170,10 +201,12 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
   EXPECT_EQ(ibfind("no-such-device"), -1);
   EXPECT_EQ(ThreadIberr() * 1000 + ThreadIbcntl(), EDVR * 1000 + ENODEV);
   std::string texts;
-  for (int code : {EDVR, ENOL, EABO, 8, 9, ECAP, 21}) texts += gpib_error_string(code) + std::string("|");
-  EXPECT_EQ(texts, "EDVR 0: OS error|ENOL 2: No listeners|EABO 6: Operation aborted|EDMA 8: DMA "
-                   "error|libgpib: Unknown error code 9|ECAP 11: Capability does not exist|"
-                   "libgpib: Unknown error code|");
+  for (int code : {EDVR, ENOL, EABO, 8, 9, ECAP, 21})
+    texts += gpib_error_string(code) + std::string("|");
+  EXPECT_EQ(texts,
+            "EDVR 0: OS error|ENOL 2: No listeners|EABO 6: Operation aborted|EDMA 8: DMA "
+            "error|libgpib: Unknown error code 9|ECAP 11: Capability does not exist|"
+            "libgpib: Unknown error code|");
 }
 
 TEST(Bench, EachThreadKeepsItsOwnStatus) {
@@ -185,8 +218,182 @@ TEST(Bench, EachThreadKeepsItsOwnStatus) {
   });
   failing.join();
   EXPECT_EQ(other, "8000/4/0");
-  EXPECT_EQ(iberr, EARG);  // the shared variable saw the other thread's call
+  EXPECT_EQ(iberr, EARG);                 // the shared variable saw the other thread's call
   EXPECT_EQ(status(), "0100/0/0") << ud;  // this thread still has its own ibdev's
+}
+
+TEST(Bench, XeosEndsAMessageAtEveryEndOfStringByte) {
+  const int ud = openConverter();
+  ibtmo(ud, T10ms);
+  // Split after its N, "*IDN?" is two messages the converter does not know: nothing to read.
+  const struct {
+    int eos;
+    std::string reply;
+  } rows[] = {
+      {0, "ORVANE,5630,SIM-000417,2.10\n 2100/0/28"},
+      {XEOS | 'N', " c100/6/0"},
+      {XEOS | 0xCE, " c100/6/0"},  // seven bits compared: 0xCE matches N
+      {XEOS | BIN | 0xCE, "ORVANE,5630,SIM-000417,2.10\n 2100/0/28"},
+  };
+  for (const auto& row : rows) {
+    ibeos(ud, row.eos);
+    EXPECT_EQ(write(ud, "*IDN?"), "0100/0/5") << std::hex << row.eos;  // every byte counted
+    EXPECT_EQ(read(ud), row.reply) << std::hex << row.eos;
+  }
+}
+
+TEST(Bench, BoardLevelCommandsAddressTheBus) {
+  const std::string talkTo4("\x3f\x5f\x40\x24", 4);    // UNL UNT, board talks, 4 listens
+  const std::string listenTo4("\x3f\x5f\x44\x20", 4);  // UNL UNT, 4 talks, board listens
+  EXPECT_EQ(ibcmd(0, talkTo4.data(), 4), 0x0120);
+  EXPECT_EQ(write(0, "*IDN?"), "0120/0/5");
+  EXPECT_EQ(ibcmd(0, listenTo4.data(), 4) & ERR, 0);
+  EXPECT_EQ(read(0), "ORVANE,5630,SIM-000417,2.10\n 2120/0/28");
+  // DCL clears the converter: the reply it held is gone.
+  ibcmd(0, talkTo4.data(), 4);
+  write(0, "*IDN?");
+  ibcmd(0, "\x14", 1);
+  ibtmo(0, T10ms);
+  ibcmd(0, listenTo4.data(), 4);
+  EXPECT_EQ(read(0), " c120/6/0");
+  ibtmo(0, T3s);
+  // Listeners that are not there, a bad count, a device descriptor.
+  ibcmd(0, "\x3f\x2c", 2);  // UNL, 12 listens
+  EXPECT_EQ(write(0, "*IDN?"), "8120/2/0");
+  EXPECT_EQ(ibcmd(0, "\x3f", -1), 0x8120);
+  EXPECT_EQ(ThreadIberr(), EARG);
+  EXPECT_EQ(ibcmd(openConverter(), "\x3f", 1) & ERR, ERR);
+}
+
+TEST(Bench, RoutinesOnAddressLists) {
+  const unsigned short both[] = {4, 7, NOADDR}, withAbsent[] = {4, 12, NOADDR}, empty[] = {NOADDR},
+                       converter[] = {4, NOADDR};
+  ibtmo(0, T10ms);  // for the poll of the absent address
+  SendList(0, both, "*IDN?", 5, NLend);
+  EXPECT_EQ(status(), "0120/0/6");
+  std::string replies;
+  for (unsigned short pad : {4, 7}) {
+    char reply[64];
+    Receive(0, pad, reply, sizeof reply, STOPend);
+    replies += std::string(reply, static_cast<std::size_t>(ThreadIbcntl()));
+  }
+  EXPECT_EQ(replies, "ORVANE,5630,SIM-000417,2.10\nSIMULATED,BENCH METER 7,0,1.0\n");
+  SendList(0, empty, "*IDN?", 5, NLend);
+  EXPECT_EQ(status(), "8120/4/0");
+  SendList(0, withAbsent, "*CLS", 4, NLend);
+  EXPECT_EQ(ThreadIberr(), ENOL);
+
+  // AllSpoll and AllSPoll are one routine; a poll that fails says where in ibcnt.
+  for (auto poll : {AllSpoll, AllSPoll}) {
+    short bytes[2] = {-1, -1};
+    poll(0, both, bytes);
+    EXPECT_EQ(status() + " " + std::to_string(bytes[0]) + "," + std::to_string(bytes[1]),
+              "0120/0/2 0,0");
+    poll(0, withAbsent, bytes);
+    EXPECT_EQ(status(), "c120/6/1");
+  }
+  short results[2] = {-1, -1};
+  TestSys(0, converter, results);
+  EXPECT_EQ(status() + " " + std::to_string(results[0]), "0120/0/0 0");  // ibcnt: failures
+  TestSys(0, both, results);
+  EXPECT_EQ(status(), "c120/6/0");  // the instrument has no *TST? to answer
+  TestSys(0, withAbsent, results);
+  EXPECT_EQ(ThreadIberr(), ENOL);
+  ibtmo(0, T3s);
+
+  // ResetSys clears the bus and sends *RST: the converter talks ASCII again.
+  const int ud = openConverter();
+  write(ud, "FORM:TALK HEXL");
+  ResetSys(0, converter);
+  EXPECT_EQ(status(), "0120/0/0");
+  write(ud, "FORM:TALK?");
+  EXPECT_EQ(read(ud), "ASCII\n 2100/0/6");
+}
+
+std::string fileText(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+TEST(Bench, FilesWrittenToAndReadIntoADevice) {
+  const int ud = openConverter();
+  const std::string query = testing::TempDir() + "gpibsim_query",
+                    saved = testing::TempDir() + "gpibsim_saved";
+  std::ofstream(query, std::ios::binary) << "*IDN?";
+  std::ofstream(saved, std::ios::binary) << "kept|";
+  EXPECT_EQ(ibwrtf(ud, query.c_str()), CMPL);
+  EXPECT_EQ(status(), "0100/0/5");
+  EXPECT_EQ(ibrdf(ud, saved.c_str()), END | CMPL);
+  EXPECT_EQ(status(), "2100/0/28");
+  EXPECT_EQ(fileText(saved), "kept|ORVANE,5630,SIM-000417,2.10\n");  // appended
+  // A file that cannot be opened: EFSO, errno in ibcntl, nothing sent or read.
+  EXPECT_EQ(ibwrtf(ud, "/no-such-folder/query"), ERR | CMPL);
+  EXPECT_EQ(ThreadIberr() * 1000 + ThreadIbcntl(), 12 * 1000 + ENOENT);
+  write(ud, "*IDN?");
+  EXPECT_EQ(ibrdf(ud, "/no-such-folder/saved"), ERR | CMPL);
+  EXPECT_EQ(ThreadIberr(), 12);
+  EXPECT_EQ(read(ud), "ORVANE,5630,SIM-000417,2.10\n 2100/0/28");  // still there to read
+  EXPECT_EQ(ibwrtf(ud, nullptr), ERR | CMPL);
+  std::remove(query.c_str());
+  std::remove(saved.c_str());
+}
+
+TEST(Bench, EntryPointsBeyondTheSimulatedBoard) {
+  const int ud = openConverter();
+  short value = -1;
+  int asked = -1;
+  const struct {
+    const char* what;
+    void (*call)(int ud, short* value);
+    std::string status;
+  } rows[] = {
+      {"no event queue", [](int, short* v) { ibevent(0, v); }, "8120/11/0"},
+      {"events of a device", [](int d, short* v) { ibevent(d, v); }, "8100/4/0"},
+      {"control passed", [](int d, short*) { ibpct(d); }, "8100/11/0"},
+      {"control passed by address", [](int, short*) { PassControl(0, 4); }, "8120/11/0"},
+      {"DMA kept", [](int, short*) { ibdma(0, 1); }, "0120/0/0"},
+      {"DMA off", [](int, short*) { ibdma(0, 0); }, "8120/11/0"},
+      {"nothing to stop", [](int d, short*) { ibstop(d); }, "0100/0/0"},
+      {"the board it has", [](int d, short*) { ibbna(d, "gpib0"); }, "0100/0/0"},
+      {"no other board", [](int d, short*) { ibbna(d, "gpib1"); }, "8100/7/0"},
+      {"own status byte", [](int, short*) { ibrsv(0, 0x41); }, "0120/0/0"},
+      {"own status byte, form 2", [](int, short*) { ibrsv2(0, 0x42, 1); }, "0120/0/0"},
+      {"a status byte is 8 bits", [](int, short*) { ibrsv(0, 256); }, "8120/4/0"},
+      {"a device has none", [](int d, short*) { ibrsv(d, 1); }, "8100/4/0"},
+      {"local lockout", [](int, short*) { SendLLO(0); }, "0120/0/0"},
+      {"no SRQ", [](int, short* v) { TestSRQ(0, v); }, "0120/0/0"},
+      {"no such board", [](int, short* v) { TestSRQ(1, v); }, "8000/7/0"},
+      {"queue with autopoll off", [](int d, short* v) { ibspb(d, v); }, "0100/0/0"},
+  };
+  for (const auto& row : rows) {
+    row.call(ud, &value);
+    EXPECT_EQ(status(), row.status) << row.what;
+  }
+  EXPECT_EQ(value, 0);  // neither SRQ nor a queued byte
+  EXPECT_EQ(ibask(0, IbcRsv, &asked) & ERR, 0);
+  EXPECT_EQ(asked, 0x42);
+  // The asynchronous calls complete at once and leave their outcome for AsyncIbsta and kin.
+  EXPECT_EQ(ibwrta(ud, "*IDN?", 5), CMPL);
+  ibcmda(ud, "\x3f", 1);  // not on a device
+  EXPECT_EQ(ibwrta(ud, "*IDN?", 5), CMPL);
+  EXPECT_EQ(AsyncIbsta() * 100 + AsyncIberr() * 10 + AsyncIbcntl(), CMPL * 100 + 5);
+  EXPECT_EQ(ibcmda(0, "\x3f", 1), 0x0120);
+  EXPECT_EQ(AsyncIbcntl(), 1);
+  EXPECT_EQ(parse_gpib_conf("/etc/gpib.conf", nullptr, 0, nullptr, 0), -1);
+}
+
+TEST(Bench, BoardOfflineRefusesWithEneb) {
+  const int ud = openConverter();
+  ASSERT_EQ(ibonl(0, 0) & ERR, 0);
+  const auto start = std::chrono::steady_clock::now();
+  for (int d : {0, ud}) {
+    EXPECT_EQ(read(d), " 8000/7/0") << d;
+    EXPECT_EQ(write(d, "*IDN?"), "8000/7/0") << d;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));  // no time-out
+  EXPECT_EQ(ibonl(0, 1) & ERR, 0);
+  EXPECT_EQ(write(ud, "*IDN?"), "0100/0/5");
 }
 
 // GPIBSIM_FAULTS="modbus-error 2 1": the first Modbus transaction fails with exception 2.
@@ -197,6 +404,13 @@ TEST(FaultyBench, SerialPollAfterAnError) {
   EXPECT_EQ(write(ud, "R 300,1"), "0900/0/7");
   EXPECT_EQ(read(ud), " 2900/0/0");
   EXPECT_EQ(ibwait(ud, RQS | TIMO), RQS | CMPL | END);
+  // With autopolling on, the status byte of the converter asking for service waits in its queue.
+  short queued = -1;
+  ibconfig(0, IbcAUTOPOLL, 1);
+  int autopoll = 0;
+  ibask(0, IbcAUTOPOLL, &autopoll);
+  EXPECT_EQ(ibspb(ud, &queued), RQS | CMPL);
+  EXPECT_EQ(queued * 10 + autopoll, 11);
   const unsigned short both[] = {7, 4, NOADDR};
   short found = 0;
   FindRQS(0, both, &found);
@@ -204,6 +418,8 @@ TEST(FaultyBench, SerialPollAfterAnError) {
   char byte = 0;
   EXPECT_EQ(ibrsp(ud, &byte), CMPL);  // RQS went with the poll
   EXPECT_EQ(byte, 0x20);
+  ibspb(ud, &queued);
+  EXPECT_EQ(queued, 0);
   write(ud, "E?");
   EXPECT_EQ(read(ud), "2\n 2100/0/2");
 }
@@ -218,6 +434,46 @@ TEST(SilentBench, ReadTimesOut) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(read(converter), " c100/6/0");
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+}
+
+// Six threads, each with its own descriptor of the converter, ask and poll at once: every call's
+// outcome reaches its own thread, and a reply is the converter's whole or, when another
+// thread's query cut in, none (a time-out). The sanitizer stage runs this under ThreadSanitizer.
+TEST(Threads, ManyClientsAtOnce) {
+  constexpr int kThreads = 6, kRounds = 200;
+  std::vector<std::string> faults(kThreads);
+  std::vector<int> answered(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &faults, &answered] {
+      const int ud = ibdev(0, 4, 0, T1ms, 1, 0);
+      const auto check = [&](const char* call, int returned) {
+        if (returned != ThreadIbsta() && faults[t].empty())
+          faults[t] = std::string(call) + " returned another status than the thread's own";
+      };
+      for (int round = 0; round < kRounds; ++round) {
+        check("ibwrt", ibwrt(ud, "*IDN?", 5));
+        char reply[64];
+        const int read = ibrd(ud, reply, sizeof reply);
+        check("ibrd", read);
+        const std::string text(reply, static_cast<std::size_t>(ThreadIbcntl()));
+        if (!(read & ERR) && text == "ORVANE,5630,SIM-000417,2.10\n")
+          ++answered[t];
+        else if (read != (ERR | TIMO | CMPL) && faults[t].empty())
+          faults[t] = "read " + text + " " + status();
+        char byte = 0;
+        check("ibrsp", ibrsp(ud, &byte));
+      }
+      ibonl(ud, 0);
+    });
+  }
+  int total = 0;
+  for (int t = 0; t < kThreads; ++t) {
+    threads[static_cast<std::size_t>(t)].join();
+    EXPECT_EQ(faults[static_cast<std::size_t>(t)], "") << "thread " << t;
+    total += answered[static_cast<std::size_t>(t)];
+  }
+  EXPECT_GT(total, 0);
 }
 
 }  // namespace

@@ -26,27 +26,36 @@ TEST(EnvironmentSettings, VariablesSetTheBenchOrLeaveItWhole) {
   } rows[] = {
       {{}, plain, ""},
       {{{"GPIBSIM_ADDRESS", "7"}, {"GPIBSIM_INSTRUMENT", "4"}, {"GPIBSIM_MODEL", "5650"}},
-       "7 4 ORVANE,5650,SIM-000417,2.10 75.000000 0x0 9600 0", ""},
+       "7 4 ORVANE,5650,SIM-000417,2.10 75.000000 0x0 9600 0",
+       ""},
       {{{"GPIBSIM_IDENTITY", "ACME,X1,1,1"}, {"GPIBSIM_AMBIENT", " 21.5 "}},
-       "4 7 ACME,X1,1,1 21.500000 0x0 9600 0", ""},
-      {{{"GPIBSIM_FAULTS", "silent on; identity \"A;B\""}}, "",
+       "4 7 ACME,X1,1,1 21.500000 0x0 9600 0",
+       ""},
+      {{{"GPIBSIM_FAULTS", "silent on; identity \"A;B\""}},
+       "",
        "gpibsim: GPIBSIM_FAULTS=\"silent on; identity \"A;B\"\" cannot be used: a quoted text "
        "lacks its closing quote; the default bench runs instead"},
       {{{"GPIBSIM_FAULTS", "modbus-error 2 3; silent on;baud 19200; register 300 none; absent"}},
-       "4 7 " + idn + " 75.000000 3x2 silent absent 19200 1", ""},
-      {{{"GPIBSIM_ADDRESS", "44"}}, "",
+       "4 7 " + idn + " 75.000000 3x2 silent absent 19200 1",
+       ""},
+      {{{"GPIBSIM_ADDRESS", "44"}},
+       "",
        "gpibsim: GPIBSIM_ADDRESS=\"44\" cannot be used: the address must be a whole number in "
        "1..30; the default bench runs instead"},
-      {{{"GPIBSIM_ADDRESS", "7"}, {"GPIBSIM_FAULTS", "silent on"}}, "",
+      {{{"GPIBSIM_ADDRESS", "7"}, {"GPIBSIM_FAULTS", "silent on"}},
+       "",
        "gpibsim: GPIBSIM_ADDRESS=\"7\" cannot be used: the address is the instrument's; the "
        "default bench runs instead"},
-      {{{"GPIBSIM_INSTRUMENT", "4"}}, "",
+      {{{"GPIBSIM_INSTRUMENT", "4"}},
+       "",
        "gpibsim: GPIBSIM_INSTRUMENT=\"4\" cannot be used: the address is the converter's; the "
        "default bench runs instead"},
-      {{{"GPIBSIM_AMBIENT", "7O"}}, "",
+      {{{"GPIBSIM_AMBIENT", "7O"}},
+       "",
        "gpibsim: GPIBSIM_AMBIENT=\"7O\" cannot be used: the ambient must be a number of degrees "
        "in -1000..3000; the default bench runs instead"},
-      {{{"GPIBSIM_FAULTS", "smoke on"}}, "",
+      {{{"GPIBSIM_FAULTS", "smoke on"}},
+       "",
        "gpibsim: GPIBSIM_FAULTS=\"smoke on\" cannot be used: unknown fault \"smoke\" (absent, "
        "present, silent, modbus-error, register, reply, identity, baud, model, ambient, rates); "
        "the default bench runs instead"},
