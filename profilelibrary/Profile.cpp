@@ -163,7 +163,7 @@ std::string checkStep(const Step& s, int index) {
   return {};
 }
 
-std::string checkProfile(const Profile& p) {
+std::string checkProfile(const Profile& p, bool forWriting) {
   if (p.number < 0 || p.number > f4::MaxProfiles)
     return "number " + std::to_string(p.number) + " is outside 1..40";
   if (p.name.size() > static_cast<std::size_t>(f4::ProfileNameLength))
@@ -174,6 +174,7 @@ std::string checkProfile(const Profile& p) {
   if (p.steps.size() > static_cast<std::size_t>(f4::MaxSteps))
     return std::to_string(p.steps.size()) + " steps are more than the controller holds (256)";
   for (std::size_t i = 0; i < p.steps.size(); ++i) {
+    if (!forWriting && !p.steps[i].known()) continue;
     if (std::string problem = checkStep(p.steps[i], static_cast<int>(i + 1)); !problem.empty())
       return problem;
     const bool last = i + 1 == p.steps.size();

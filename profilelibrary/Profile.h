@@ -61,8 +61,9 @@ std::string describeStep(const Step& step, const std::string& unit = "");
 // outside 0..59"); empty when it can.
 std::string checkStep(const Step& step, int index);
 // The same for a whole profile: its number, name, step count and every step; and that it ends
-// with an End step.
-std::string checkProfile(const Profile& profile);
+// with an End step. A step of a type the console does not know passes unless the profile is to
+// be written.
+std::string checkProfile(const Profile& profile, bool forWriting = true);
 
 // Where two profiles differ, step by step, one line a difference ("step 2: end 150 read back as
 // 149"); empty when they hold the same steps.

@@ -199,7 +199,7 @@ std::optional<Profile> Reader::profile(const QJsonValue& value, const std::strin
     if (!s) return std::nullopt;
     p.steps.push_back(std::move(*s));
   }
-  if (const std::string problem = checkProfile(p); !problem.empty())
+  if (const std::string problem = checkProfile(p, false); !problem.empty())
     return fail(path, problem), std::nullopt;
   return p;
 }
