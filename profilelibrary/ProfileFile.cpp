@@ -110,6 +110,10 @@ std::optional<Step> Reader::step(const QJsonValue& value, const std::string& pat
   if (type.isDouble()) {
     // A step the console does not know, kept by its registers.
     const auto number = whole(type, path + ".type", 0, 254);
+    if (number && *number >= 0 && *number <= 5 && *number != static_cast<int>(StepKind::Jump))
+      return fail(path + ".type", "a " + kindName(*number) + " step is written by its name, \"" +
+                                      kindName(*number) + "\""),
+             std::nullopt;
     const auto registers = number ? array((*o)["registers"], path + ".registers") : std::nullopt;
     if (!registers) return std::nullopt;
     if (registers->size() != 60)
@@ -121,6 +125,10 @@ std::optional<Step> Reader::step(const QJsonValue& value, const std::string& pat
       if (!r) return std::nullopt;
       s.registers.push_back(static_cast<std::int16_t>(*r));
     }
+    if (s.registers.front() != s.type)
+      return fail(path + ".registers[0]",
+                  "the first register is the step type, " + std::to_string(s.type)),
+             std::nullopt;
     return s;
   }
   const auto name = text(type, path + ".type");

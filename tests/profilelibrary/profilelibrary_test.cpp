@@ -34,11 +34,13 @@ Step ending(int action) {
 Profile chamberTest() {
   Step start = timed(0, 8, 0, 0);
   start.weekday = 2;
-  return {3, "BURNIN", {start, timed(1, 0, 10, 0, 150), ramp(25, 200), timed(3, 1, 0, 0), ending(2)}};
+  return {
+      3, "BURNIN", {start, timed(1, 0, 10, 0, 150), ramp(25, 200), timed(3, 1, 0, 0), ending(2)}};
 }
 
-std::string json(const std::string& profiles, const std::string& head =
-                                                  R"("format": "gpib-modbus-console profiles", "version": 1, "unit": "F")") {
+std::string json(const std::string& profiles,
+                 const std::string& head =
+                     R"("format": "gpib-modbus-console profiles", "version": 1, "unit": "F")") {
   return "{" + head + R"(, "profiles": )" + profiles + "}";
 }
 
@@ -80,6 +82,8 @@ TEST(ProfileFile, BadFilesAreRefusedNamingTheField) {
     for (int i = 0; i < 256; ++i) steps += R"({"type": "Soak", "duration": "00:00:01"},)";
     return "[{\"steps\": [" + steps + end + "]}]";
   }();
+  std::string sixty = "7";  // a step's register block whose first register is not its type
+  for (int i = 1; i < 60; ++i) sixty += ",0";
   const struct {
     std::string text;
     std::string problem;
@@ -117,6 +121,10 @@ TEST(ProfileFile, BadFilesAreRefusedNamingTheField) {
        "profiles[0].steps[0].type: unknown step type \"Jump\""},
       {json(R"([{"steps": [{"type": 4, "registers": [4]}]}])"),
        "profiles[0].steps[0].registers: expected 60 registers"},
+      {json(R"([{"steps": [{"type": 3, "registers": []}]}])"),
+       "profiles[0].steps[0].type: a Soak step is written by its name, \"Soak\""},
+      {json(R"([{"steps": [{"type": 6, "registers": [)" + sixty + "]}]}]"),
+       "profiles[0].steps[0].registers[0]: the first register is the step type, 6"},
       {json(R"([{"steps": [{"type": "End", "action": "explode"}]}])"),
        "profiles[0].steps[0].action: unknown end action \"explode\""},
       {json(R"([{"steps": [{"type": "Soak", "duration": "00:00:01"}]}])"),
@@ -136,16 +144,17 @@ TEST(Profile, StepsInWordsThePlannedCurveAndOtherUnits) {
   const Profile p = chamberTest();
   std::vector<std::string> words;
   for (const Step& s : p.steps) words.push_back(kindName(s.type) + " " + describeStep(s, "F"));
-  EXPECT_EQ(words, (std::vector<std::string>{"AutoStart 08:00:00 Monday", "Time 00:10:00 to 150 F",
-                                             "Ramp 2.5 F/min to 200 F", "Soak 01:00:00",
-                                             "End all off"}));
+  EXPECT_EQ(words,
+            (std::vector<std::string>{"AutoStart 08:00:00 Monday", "Time 00:10:00 to 150 F",
+                                      "Ramp 2.5 F/min to 200 F", "Soak 01:00:00", "End all off"}));
   // From 75: 10 minutes to 150, 20 minutes at 2.5 a minute to 200, an hour's soak.
   std::string plan;
   for (const PlanPoint& q : plannedCurve(p, 75))
     plan += std::to_string(static_cast<int>(q.seconds)) + "s " +
             std::to_string(static_cast<int>(q.setPoint)) + " @" + std::to_string(q.step) + " ";
-  EXPECT_EQ(plan, "0s 75 @1 0s 75 @1 0s 75 @2 600s 150 @2 600s 150 @3 1800s 200 @3 1800s 200 @4 "
-                  "5400s 200 @4 ");
+  EXPECT_EQ(plan,
+            "0s 75 @1 0s 75 @1 0s 75 @2 600s 150 @2 600s 150 @3 1800s 200 @3 1800s 200 @4 "
+            "5400s 200 @4 ");
   const auto curve = plannedCurve(p, 75);
   EXPECT_DOUBLE_EQ(*plannedAt(curve, 300), 112.5);
   EXPECT_DOUBLE_EQ(*plannedAt(curve, 1200), 175);
