@@ -262,11 +262,14 @@ void LibraryWindow::showDirectory() {
     ++row;
   }
   directoryTable_->resizeColumnsToContents();
-  // Loading goes by default into the lowest free number, where the controller creates.
-  for (int n = 1; target_->text().isEmpty() && n <= f4::MaxProfiles; ++n)
+  // Loading goes by default into the lowest free number, where the controller creates; a number
+  // the operator chose stays.
+  if (!target_->text().isEmpty() && target_->text() != suggested_) return;
+  for (int n = 1; n <= f4::MaxProfiles; ++n)
     if (std::none_of(directory_.profiles.begin(), directory_.profiles.end(),
                      [n](const auto& e) { return e.number == n; })) {
-      target_->setText(QString::number(n));
+      suggested_ = QString::number(n);
+      target_->setText(suggested_);
       break;
     }
 }
@@ -338,6 +341,8 @@ void LibraryWindow::drawPlan() {
   chart_->addAxis(y, Qt::AlignLeft);
   series->attachAxis(x);
   series->attachAxis(y);
+  x->applyNiceNumbers();
+  y->applyNiceNumbers();
   chart_->setTitle(
       QString("Profile %1 %2").arg(shown_->number).arg(QString::fromStdString(shown_->name)));
 }

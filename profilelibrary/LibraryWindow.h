@@ -69,6 +69,7 @@ class LibraryWindow final : public QWidget {
   int pendingUnit_ = 0;
   int pendingNumber_ = 0;
   bool cancel_ = false;
+  QString suggested_;  // the target the window last offered
 
   QTableWidget* directoryTable_;
   QTableWidget* steps_;
