@@ -95,10 +95,17 @@ void Collector::sent(int address, const std::string& line, bool delivered) {
       profile_ = r->value;
       break;
     case f4::ProfileAction:
-      if (r->value == static_cast<int>(f4::ProfileActions::Run))
+      if (r->value == static_cast<int>(f4::ProfileActions::Run)) {
+        // A number the controller could hold names the profile; anything else is not known.
+        const int number = profile_ && *profile_ >= 1 && *profile_ <= f4::MaxProfiles &&
+                                   *profile_ == static_cast<int>(*profile_)
+                               ? static_cast<int>(*profile_)
+                               : 0;
         publish(
             Record::What::Event, EventKind::ProfileRun,
-            "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) + " run");
+            "profile " + (profile_ ? bus::plainNumberText(*profile_) : std::string("?")) + " run",
+            number);
+      }
       break;
     case f4::ProfileStop:
       if (r->value == 1) publish(Record::What::Event, EventKind::ProfileStop, "profile stop");
@@ -165,8 +172,10 @@ std::optional<double> Collector::value(const std::string& reply) const {
   return static_cast<double>(number);
 }
 
-void Collector::publish(Record::What what, std::optional<EventKind> event, std::string text) {
+void Collector::publish(Record::What what, std::optional<EventKind> event, std::string text,
+                        int profile) {
   Record record = newest_;
+  record.profile = profile;
   record.what = what;
   record.elapsed = clock_.now() - origin_;
   record.event = event;

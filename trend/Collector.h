@@ -35,7 +35,8 @@ class Collector final : public bus::Observer {
 
   void sent(int address, const std::string& line, bool delivered);
   void replied(int address, const std::string& bytes);
-  void publish(Record::What what, std::optional<EventKind> event = {}, std::string text = {});
+  void publish(Record::What what, std::optional<EventKind> event = {}, std::string text = {},
+               int profile = 0);
   std::optional<double> value(const std::string& reply) const;
 
   const bus::Clock& clock_;

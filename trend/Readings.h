@@ -10,21 +10,29 @@
 namespace trend {
 
 // What happened on the bus that the trend marks on its time axis.
-enum class EventKind { SetPointWritten, SetPointOff, UnitChanged, ProfileRun, ProfileStop, BusError };
+enum class EventKind {
+  SetPointWritten,
+  SetPointOff,
+  UnitChanged,
+  ProfileRun,
+  ProfileStop,
+  BusError
+};
 
 // One reading or event, with the newest of everything known at that moment: a row of the
 // data log, and what the chart takes its points from.
 struct Record {
   enum class What { Temperature, SetPoint, Event };
   What what = What::Event;
-  double elapsed = 0;                // seconds since the console started
-  std::optional<double> temperature; // newest reading; empty when it was not a number
-  bool temperatureKnown = false;     // a temperature has been read (maybe not a number)
-  std::optional<double> setPoint;    // newest set point; empty when off or not yet known
+  double elapsed = 0;                 // seconds since the console started
+  std::optional<double> temperature;  // newest reading; empty when it was not a number
+  bool temperatureKnown = false;      // a temperature has been read (maybe not a number)
+  std::optional<double> setPoint;     // newest set point; empty when off or not yet known
   bool setPointOff = false;
-  char unit = 'F';                   // 'F' or 'C'
+  char unit = 'F';  // 'F' or 'C'
   std::optional<EventKind> event;
-  std::string eventText;             // empty unless `event`
+  std::string eventText;  // empty unless `event`
+  int profile = 0;        // ProfileRun: the profile started (0 when not known)
 };
 
 // A value at a time; NaN is a gap: a reading that was not a number, or a set point that is off.
