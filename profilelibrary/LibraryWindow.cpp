@@ -150,6 +150,7 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
 
   message_ = new QLabel(this);
   message_->setObjectName("lblMessage");
+  message_->setAccessibleName("Message");
   message_->setWordWrap(true);
   message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   differences_ = new QListWidget(this);

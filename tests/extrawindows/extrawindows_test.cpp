@@ -65,6 +65,7 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
   windows.push_back(extras.openTrend());
   windows.push_back(extras.openMonitor());
   windows.push_back(extras.openSimulator());
+  windows.push_back(extras.openLibrary());
   std::vector<std::string> missing;
   for (QWidget* w : windows) {
     ASSERT_TRUE(w);
