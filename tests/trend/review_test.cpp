@@ -1,0 +1,86 @@
+// A data log read back for review.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "DataLog.h"
+#include "LogReader.h"
+#include "NumberText.h"
+#include "Readings.h"
+#include "TrendWindow.h"
+
+namespace {
+
+using trend::Record;
+
+const std::string kHead = "time,elapsed_s,temperature,set_point,unit,event\n";
+
+std::string number(double value) { return bus::plainNumberText(value); }
+
+// Each record in a word: "T75F@0.3", "T-" (a gap), "S90C", "Soff", "[kind:text]".
+std::string render(const trend::LogContents& log) {
+  std::string text;
+  for (const Record& r : log.records) {
+    if (r.what == Record::What::Temperature)
+      text += "T" + (r.temperature ? number(*r.temperature) : "-");
+    else if (r.what == Record::What::SetPoint)
+      text += "S" + (r.setPointOff ? "off" : r.setPoint ? number(*r.setPoint) : "-");
+    else
+      text += "[" + std::string(trend::eventName(*r.event)) + ":" + r.eventText + "]";
+    text += r.unit + ("@" + number(r.elapsed)) + " ";
+  }
+  return text + "| " + log.problem;
+}
+
+TEST(LogReader, ReadsWhatDataLogWritesAndRefusesTheRest) {
+  const std::pair<std::string, std::string> cases[] = {
+      {kHead + ",0.300,75,,F,\n,0.400,75,90,F,set point 90\n,0.500,75.5,90,F,\r\n"
+               ",0.600,75.5,off,F,set point off\n,0.700,,off,C,unit C\n"
+               ",0.800,,off,C,\"Receive \"\"EABO\"\",\nagain\"\n,0.900,20,95,C,\n,1.000,20,96,C,\n",
+       "T75F@0.3 [set point:set point 90]F@0.4 T75.5F@0.5 [set point off:set point off]F@0.6 "
+       "[unit:unit C]C@0.7 [bus error:Receive \"EABO\",\nagain]C@0.8 T20C@0.9 S96C@1 | "},
+      {"", "| the file is empty"},
+      {"\xff\xfe\x01,elapsed\n,0.3,75,,F,\n",
+       "| line 1 is not a data log's header (time,elapsed_s,temperature,set_point,unit,event)"},
+      {kHead, "| the log holds no rows"},
+      {kHead + ",0.300,75,,F,\n,0.40", "T75F@0.3 | line 3 was cut short and is left out"},
+      {kHead + ",0.300,75,,F,\n,0.400,75,,F,\"set po",
+       "T75F@0.3 | line 3 was cut short and is left out"},
+      {kHead + ",0.3", "| line 2 is cut short; the log holds no whole row"},
+      {kHead + ",0.300,75,,F,\n,0.4,75\n,0.500,75,,F,\n",
+       "| line 3 has 3 fields; a data log row has 6"},
+      {kHead + ",0.300,75,,F,,\n", "| line 2 has 7 fields; a data log row has 6"},
+      {kHead + ",0.300,75,,F,\n\n,0.400,75,,F,\n", "| line 3 is empty"},
+      {kHead + ",0.300,7x,,F,\n", "| line 2: temperature \"7x\" is not a number"},
+      {kHead + ",0.300,nan,,F,\n", "| line 2: temperature \"nan\" is not a number"},
+      {kHead + ",1e999,75,,F,\n", "| line 2: elapsed time \"1e999\" is out of range"},
+      {kHead + ",-1,75,,F,\n", "| line 2: elapsed time \"-1\" is negative"},
+      {kHead + ",0.300,75,1e7,F,\n", "| line 2: set point \"1e7\" is out of range"},
+      {kHead + ",0.300,75,,K,\n", "| line 2: unit \"K\" is neither F nor C"},
+      {kHead + ",0.300,7\"5,,F,\n", "| line 2: a quote inside a field that is not quoted"},
+      {kHead + ",0.300,75,,F,\"a\"b\n", "| line 2: a field goes on after its closing quote"},
+      {kHead + "today,0.300,75,,F,\n",
+       "| line 2: time \"today\" is not a local time such as 2026-12-07T14:03:09.250"},
+      // Sessions appended to one file: the next after the one before (or where its time puts
+      // it), with a gap between; a row cut where a session ended is left out.
+      {kHead + ",5.000,75,,F,\n,5.1\n,0.500,80,,F,\n",
+       "T75F@5 T-F@5 S-F@5 T80F@5.5 | line 3 was cut short and is left out"},
+      {kHead + "2026-12-07T10:00:00.000,0.000,75,,F,\n2026-12-07T11:00:00.500,0.500,80,,F,\n",
+       "T75F@0 T-F@0 S-F@0 T80F@3600.5 | "},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(render(trend::readLog(text)), expected) << bus::escapeBytes(text);
+  EXPECT_EQ(trend::parseIsoLocalTime(trend::isoLocalTime(1796652189250)), 1796652189250);
+  EXPECT_FALSE(trend::parseIsoLocalTime("2026-02-31T10:00:00.000"));
+}
+
+}  // namespace
