@@ -4,8 +4,8 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -18,11 +18,12 @@
 #include <QSignalBlocker>
 #include <QSvgGenerator>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "NumberText.h"
 
@@ -37,6 +38,7 @@ constexpr std::size_t kMostMarks = 2000;
 
 const QColor kTemperature(200, 30, 30);
 const QColor kSetPoint(30, 80, 200);
+const QColor kPlan(0, 150, 140);
 
 struct Mark {
   EventKind kind;
@@ -52,12 +54,17 @@ const Mark kMarks[] = {
     {EventKind::UnitChanged, "Unit changed", QColor(140, 40, 160),
      QScatterSeries::MarkerShapeRectangle},
     {EventKind::ProfileRun, "Profile run", QColor(20, 140, 60), QScatterSeries::MarkerShapeStar},
-    {EventKind::ProfileStop, "Profile stop", QColor(200, 120, 0),
-     QScatterSeries::MarkerShapeStar},
+    {EventKind::ProfileStop, "Profile stop", QColor(200, 120, 0), QScatterSeries::MarkerShapeStar},
     {EventKind::BusError, "Bus error", QColor(230, 0, 0), QScatterSeries::MarkerShapeCircle},
 };
 
 QString number(double value) { return QString::number(value, 'g', 6); }
+
+// "+1.6", "-0.4", "0.0": a deviation to a tenth, with its sign.
+QString signedTenths(double value) {
+  const double tenths = std::round(value * 10) / 10;
+  return (tenths > 0 ? "+" : "") + QString::number(tenths == 0 ? 0.0 : tenths, 'f', 1);
+}
 
 }  // namespace
 
@@ -111,9 +118,11 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---- the window ----------------------------------------------------------------------------
 
-TrendWindow::TrendWindow(const Readings& readings, DataLog& log, Settings settings,
-                         QWidget* parent)
-    : QWidget(parent, Qt::Window), readings_(readings), log_(log), settings_(settings) {
+TrendWindow::TrendWindow(const Readings& readings, DataLog& log, Settings settings, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      readings_(readings),
+      log_(log),
+      settings_(settings) {
   setObjectName("trend");
   setWindowTitle("Temperature Trend");
   askSavePath = [this](const QString& title, const QString& filter) {
@@ -229,11 +238,21 @@ void TrendWindow::build() {
   logState_->setObjectName("lblLog");
   logState_->setAccessibleName("Data log");
   logState_->setWordWrap(true);
+  auto label = [this](const char* name, const char* accessibleName) {
+    auto* l = new QLabel(this);
+    l->setObjectName(name);
+    l->setAccessibleName(accessibleName);
+    l->setWordWrap(true);
+    l->hide();  // until it has something to say
+    return l;
+  };
+  planState_ = label("lblPlan", "Profile step");
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(spans);
   layout->addWidget(view_, 1);
   layout->addWidget(cursor_);
+  layout->addWidget(planState_);
   layout->addWidget(logState_);
 
   redrawTimer_ = new QTimer(this);
@@ -366,10 +385,21 @@ void TrendWindow::redraw() {
 
   if (!userY_) {
     double low = INFINITY, high = -INFINITY;
-    for (const std::vector<Polyline>* lines : {&temperature, static_cast<const std::vector<Polyline>*>(&setPoint)})
+    const auto include = [&](double value) {
+      low = std::min(low, value), high = std::max(high, value);
+    };
+    for (const std::vector<Polyline>* lines :
+         {&temperature, static_cast<const std::vector<Polyline>*>(&setPoint)})
       for (const Polyline& line : *lines)
         for (const Point& p : line.points)
-          if (p.t >= t0_ && p.t <= t1_) low = std::min(low, p.value), high = std::max(high, p.value);
+          if (p.t >= t0_ && p.t <= t1_) include(p.value);
+    if (planLine_) {
+      // The plan as it crosses the edges of the view, and its corners between them.
+      for (double edge : {t0_, t1_})
+        if (const auto planned = plannedAt(plan_, edge)) include(*planned);
+      for (const QPointF& corner : plan_.points)
+        if (corner.x() >= t0_ && corner.x() <= t1_) include(corner.y());
+    }
     if (!std::isfinite(low)) low = 60, high = 90;
     const double margin = std::max(1.0, (high - low) * 0.08);
     yAxis_->setRange(std::floor(low - margin * 2), std::ceil(high + margin));
@@ -387,6 +417,76 @@ void TrendWindow::redraw() {
     if (static_cast<std::size_t>(list.size()) < kMostMarks) list.append({toAxis(it->t), y});
   }
   for (std::size_t i = 0; i < std::size(kMarks); ++i) eventMarks_[i]->replace(marks[i]);
+  drawPlan();
+}
+
+void TrendWindow::setPlan(Plan plan) {
+  plan_ = tidied(std::move(plan));
+  if (plan_.points.empty()) plan_ = Plan{};
+  placePlanSeries();
+  redraw();
+}
+
+void TrendWindow::placePlanSeries() {
+  if (plan_.points.empty()) {
+    for (QLineSeries** series : {&planLine_, &stepLine_})
+      if (*series) {
+        chart_->removeSeries(*series);
+        delete std::exchange(*series, nullptr);
+      }
+    return;
+  }
+  if (planLine_) return;
+  const auto add = [this](const QString& name, const QPen& pen) {
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->setPen(pen);
+    chart_->addSeries(series);
+    series->attachAxis(xAxis_);
+    series->attachAxis(yAxis_);
+    return series;
+  };
+  planLine_ = add("Planned set point", QPen(kPlan, 2, Qt::DashLine));
+  stepLine_ = add("Current step", QPen(kPlan, 1, Qt::DotLine));
+  for (QLegendMarker* marker : chart_->legend()->markers(stepLine_)) marker->setVisible(false);
+}
+
+void TrendWindow::drawPlan() {
+  showMessage(planState_, planLine_ ? planText() : QString());
+  if (!planLine_) return;
+  // The corners in view, and one on either side so that the line runs to the edges.
+  const std::vector<QPointF>& corners = plan_.points;
+  auto from = std::lower_bound(corners.begin(), corners.end(), t0_,
+                               [](const QPointF& c, double t) { return c.x() < t; });
+  auto to = std::upper_bound(corners.begin(), corners.end(), t1_,
+                             [](double t, const QPointF& c) { return t < c.x(); });
+  if (from != corners.begin()) --from;
+  if (to != corners.end()) ++to;
+  QList<QPointF> points;
+  for (auto it = from; it != to; ++it) points.append({toAxis(it->x()), it->y()});
+  planLine_->replace(points);
+  // A line across the plot where the step running at the newest reading started.
+  QList<QPointF> mark;
+  const double newest = readings_.last();
+  if (const auto step = stepAt(plan_, newest); step && newest <= corners.back().x())
+    mark = {{toAxis(step->first), yAxis_->min()}, {toAxis(step->first), yAxis_->max()}};
+  stepLine_->replace(mark);
+}
+
+QString TrendWindow::planText() const {
+  QString text = QString("Profile %1").arg(plan_.profile);
+  const int steps = stepCount(plan_);
+  if (steps == 0) return text;
+  const double newest = readings_.last();
+  const auto step = stepAt(plan_, newest);
+  if (newest > plan_.points.back().x()) return text + QString(", ended (%1 steps)").arg(steps);
+  if (!step) return text + QString(", not started (%1 steps)").arg(steps);
+  return text + QString(", step %1 of %2").arg(step->second).arg(steps);
+}
+
+void TrendWindow::showMessage(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->setVisible(!text.isEmpty());
 }
 
 QString TrendWindow::valuesAt(double t) const {
@@ -395,12 +495,18 @@ QString TrendWindow::valuesAt(double t) const {
   const auto setPoint = readings_.setPointAt(t);
   if (temperature) {
     const QString unit = QString("°%1").arg(readings_.unitOf(temperature->segment));
-    text += "   Temperature " +
-            (std::isnan(temperature->value) ? QString("(no reading)")
-                                             : number(temperature->value) + " " + unit);
+    text += "   Temperature " + (std::isnan(temperature->value)
+                                     ? QString("(no reading)")
+                                     : number(temperature->value) + " " + unit);
   }
   if (setPoint)
-    text += "   Set point " + (std::isnan(setPoint->value) ? QString("off") : number(setPoint->value));
+    text +=
+        "   Set point " + (std::isnan(setPoint->value) ? QString("off") : number(setPoint->value));
+  if (const auto planned = planLine_ ? plannedAt(plan_, t) : std::nullopt) {
+    text += "   Planned " + QString::number(*planned, 'f', 1);
+    if (temperature && !std::isnan(temperature->value))
+      text += ", deviation " + signedTenths(temperature->value - *planned);
+  }
   // An event within a few pixels of the cursor.
   const double near = (t1_ - t0_) / std::max(50.0, chart_->plotArea().width()) * 4;
   for (const Readings::Event& e : readings_.events())

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DataLog.h"
+#include "Plan.h"
 #include "Readings.h"
 
 class QAbstractAxis;
@@ -33,7 +34,7 @@ class ChartView final : public QChartView {
  signals:
   void zoomed(double factor, double atX);  // factor < 1 zooms in, around axis value atX
   void panned(QPointF pixels);
-  void hovered(double x);                  // axis value under the cursor
+  void hovered(double x);  // axis value under the cursor
   void userChangedView();
 
  protected:
@@ -48,13 +49,14 @@ class ChartView final : public QChartView {
 };
 
 // Temperature and set point over time, with the events that changed them, drawn from the
-// readings the console already makes; and the data log's controls.
+// readings the console already makes, beside the set point a running profile plans; and the data
+// log's controls.
 class TrendWindow final : public QWidget {
   Q_OBJECT
  public:
   struct Settings {
-    bool virtualTime = false;          // elapsed seconds on the time axis instead of local time
-    std::int64_t originEpochMs = 0;    // wall-clock time of elapsed 0
+    bool virtualTime = false;        // elapsed seconds on the time axis instead of local time
+    std::int64_t originEpochMs = 0;  // wall-clock time of elapsed 0
   };
 
   TrendWindow(const Readings& readings, DataLog& log, Settings settings, QWidget* parent = nullptr);
@@ -86,8 +88,14 @@ class TrendWindow final : public QWidget {
   // Logging stopped by itself: the log's reason is shown.
   void logStopped();
 
-  // The text under the cursor for elapsed time t: time, both values, and a nearby event.
+  // The text under the cursor for elapsed time t: time, both values, the planned set point and
+  // the temperature's deviation from it, and a nearby event.
   QString valuesAt(double t) const;
+
+  // The set point a running profile plans, drawn beside the readings, with the step running at
+  // the newest reading marked; a plan without points clears it.
+  void setPlan(Plan plan);
+  const Plan& plan() const { return plan_; }
 
   // Asks the operator for a file to write (a file dialog unless replaced, as tests do).
   std::function<QString(const QString& title, const QString& filter)> askSavePath;
@@ -96,16 +104,20 @@ class TrendWindow final : public QWidget {
   void build();
   void placeAxes();
   void showLogState();
+  void placePlanSeries();
+  void drawPlan();
+  QString planText() const;
+  void showMessage(QLabel* label, const QString& text);
   double toAxis(double t) const;
   double fromAxis(double x) const;
   QString timeText(double t) const;
   void setLines(std::vector<QLineSeries*>& pool, const std::vector<Polyline>& lines,
-                const QColor& colour, Qt::PenStyle style, const QString& name,
-                bool steps);
+                const QColor& colour, Qt::PenStyle style, const QString& name, bool steps);
 
   const Readings& readings_;
   DataLog& log_;
   Settings settings_;
+  Plan plan_;
 
   QChart* chart_ = nullptr;
   ChartView* view_ = nullptr;
@@ -114,6 +126,8 @@ class TrendWindow final : public QWidget {
   std::vector<QLineSeries*> temperatureLines_;
   std::vector<QLineSeries*> setPointLines_;
   std::array<QScatterSeries*, 6> eventMarks_{};
+  QLineSeries* planLine_ = nullptr;  // while a plan is drawn
+  QLineSeries* stepLine_ = nullptr;
   QRadioButton* span1m_ = nullptr;
   QRadioButton* span10m_ = nullptr;
   QRadioButton* span1h_ = nullptr;
@@ -121,6 +135,7 @@ class TrendWindow final : public QWidget {
   QCheckBox* follow_ = nullptr;
   QLabel* cursor_ = nullptr;
   QLabel* logState_ = nullptr;
+  QLabel* planState_ = nullptr;
   QPushButton* stopLog_ = nullptr;
   QTimer* redrawTimer_ = nullptr;
 

@@ -1,4 +1,4 @@
-// A data log read back for review.
+// The planned set point beside the readings, and a data log read back for review.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -81,6 +81,70 @@ TEST(LogReader, ReadsWhatDataLogWritesAndRefusesTheRest) {
     EXPECT_EQ(render(trend::readLog(text)), expected) << bus::escapeBytes(text);
   EXPECT_EQ(trend::parseIsoLocalTime(trend::isoLocalTime(1796652189250)), 1796652189250);
   EXPECT_FALSE(trend::parseIsoLocalTime("2026-02-31T10:00:00.000"));
+}
+
+QLineSeries* seriesNamed(const trend::TrendWindow& w, const QString& name) {
+  for (auto* series : w.findChild<QChartView*>()->chart()->series())
+    if (series->name() == name) return qobject_cast<QLineSeries*>(series);
+  return nullptr;
+}
+
+std::string label(const trend::TrendWindow& w, const char* name) {
+  const auto* l = w.findChild<QLabel*>(name);
+  return l->isVisibleTo(&w) ? l->text().toStdString() : "(hidden)";
+}
+
+std::string valuesAt(const trend::TrendWindow& w, double t) { return w.valuesAt(t).toStdString(); }
+
+Record temperature(double t, std::optional<double> value) {
+  Record r;
+  r.what = Record::What::Temperature, r.elapsed = t, r.temperature = value;
+  return r;
+}
+
+// A ramp from 65 to 115 over 10..110 s, a hold to 200 s, a jump to 250 held to 300 s: the plan is
+// drawn in its own series, the running step named and marked, the deviation shown.
+TEST(TrendWindow, DrawsThePlanBesideTheReadings) {
+  trend::Readings readings;
+  trend::DataLog log;
+  trend::TrendWindow w(readings, log, {.virtualTime = true});
+  readings.add(temperature(0, 70));
+  w.setPlan({1,
+             {{10, 65}, {110, 115}, {NAN, 1}, {200, 115}, {200, 250}, {300, 250}},
+             {{10, 1}, {110, 2}, {200, 3}}});
+  ASSERT_TRUE(seriesNamed(w, "Planned set point"));
+  EXPECT_EQ(seriesNamed(w, "Planned set point")->count(), 5);
+  EXPECT_GE(w.findChild<QChartView*>()->chart()->axes(Qt::Vertical)[0]->property("max").toDouble(),
+            250);
+  const std::tuple<double, const char*, double> steps[] = {
+      {5, "Profile 1, not started (3 steps)", -1},
+      {100, "Profile 1, step 1 of 3", 10},
+      {200, "Profile 1, step 3 of 3", 200},
+      {301, "Profile 1, ended (3 steps)", -1},
+  };
+  for (const auto& [newest, text, marked] : steps) {
+    readings.add(temperature(newest, 70 + newest * 0.1));
+    w.redraw();
+    EXPECT_EQ(label(w, "lblPlan"), text) << newest;
+    const QLineSeries* mark = seriesNamed(w, "Current step");
+    EXPECT_EQ(mark->count() ? mark->at(0).x() : -1, marked) << newest;
+  }
+  readings.add(temperature(302, std::nullopt));
+  // Temperatures 70.5 from 5 s, 80 from 100 s, 90 from 200 s; no reading from 302 s.
+  const std::pair<double, const char*> cursor[] = {
+      {8, "8.0 s   Temperature 70.5 °F"},
+      {20, "20.0 s   Temperature 70.5 °F   Planned 70.0, deviation +0.5"},
+      {150, "150.0 s   Temperature 80 °F   Planned 115.0, deviation -35.0"},
+      {200, "200.0 s   Temperature 90 °F   Planned 250.0, deviation -160.0"},
+      {302, "302.0 s   Temperature (no reading)"},
+  };
+  for (const auto& [t, text] : cursor) EXPECT_EQ(valuesAt(w, t), text);
+
+  w.setPlan({});
+  EXPECT_FALSE(seriesNamed(w, "Planned set point"));
+  EXPECT_FALSE(seriesNamed(w, "Current step"));
+  EXPECT_EQ(label(w, "lblPlan"), "(hidden)");
+  EXPECT_EQ(valuesAt(w, 150), "150.0 s   Temperature 80 °F");
 }
 
 }  // namespace
