@@ -25,6 +25,7 @@
 #include <iostream>
 #include <utility>
 
+#include "LogReader.h"
 #include "NumberText.h"
 
 namespace trend {
@@ -64,6 +65,17 @@ QString number(double value) { return QString::number(value, 'g', 6); }
 QString signedTenths(double value) {
   const double tenths = std::round(value * 10) / 10;
   return (tenths > 0 ? "+" : "") + QString::number(tenths == 0 ? 0.0 : tenths, 'f', 1);
+}
+
+// "432,000"
+QString grouped(std::size_t count) {
+  QString text = QString::number(count);
+  for (qsizetype at = text.size() - 3; at > 0; at -= 3) text.insert(at, ',');
+  return text;
+}
+
+QString printable(const QString& text) {
+  return QString::fromStdString(bus::printableText(text.toStdString()));
 }
 
 }  // namespace
@@ -120,13 +132,18 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
 
 TrendWindow::TrendWindow(const Readings& readings, DataLog& log, Settings settings, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      readings_(readings),
+      liveReadings_(readings),
+      readings_(&readings),
       log_(log),
-      settings_(settings) {
+      settings_(settings),
+      originMs_(settings.originEpochMs) {
   setObjectName("trend");
   setWindowTitle("Temperature Trend");
   askSavePath = [this](const QString& title, const QString& filter) {
     return QFileDialog::getSaveFileName(this, title, QString(), filter);
+  };
+  askOpenPath = [this](const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(this, title, QString(), filter);
   };
   build();
   resize(900, 560);
@@ -229,6 +246,13 @@ void TrendWindow::build() {
   });
   stopLog_ = button("cmdStopLog", "Stop Log");
   connect(stopLog_, &QPushButton::clicked, this, &TrendWindow::stopLog);
+  connect(button("cmdOpenLog", "Open Log..."), &QPushButton::clicked, this, [this] {
+    const QString path = askOpenPath("Open Log", "CSV file (*.csv);;All files (*)");
+    if (!path.isEmpty()) openLog(path);
+  });
+  backToLive_ = button("cmdLive", "Back to Live");
+  backToLive_->setEnabled(false);
+  connect(backToLive_, &QPushButton::clicked, this, &TrendWindow::showLive);
   spans->addStretch();
 
   cursor_ = new QLabel(this);
@@ -247,12 +271,16 @@ void TrendWindow::build() {
     return l;
   };
   planState_ = label("lblPlan", "Profile step");
+  reviewState_ = label("lblReview", "Log under review");
+  message_ = label("lblMessage", "Message");
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(spans);
   layout->addWidget(view_, 1);
   layout->addWidget(cursor_);
   layout->addWidget(planState_);
+  layout->addWidget(reviewState_);
+  layout->addWidget(message_);
   layout->addWidget(logState_);
 
   redrawTimer_ = new QTimer(this);
@@ -265,15 +293,16 @@ void TrendWindow::build() {
 
 void TrendWindow::changed() {
   dirty_ = true;
+  if (reviewed_) return;  // the live readings are drawn again on the way back
   if (isVisible() && !redrawTimer_->isActive()) redrawTimer_->start();
 }
 
 double TrendWindow::toAxis(double t) const {
-  return settings_.virtualTime ? t : static_cast<double>(settings_.originEpochMs) + t * 1000.0;
+  return settings_.virtualTime ? t : static_cast<double>(originMs_) + t * 1000.0;
 }
 
 double TrendWindow::fromAxis(double x) const {
-  return settings_.virtualTime ? x : (x - static_cast<double>(settings_.originEpochMs)) / 1000.0;
+  return settings_.virtualTime ? x : (x - static_cast<double>(originMs_)) / 1000.0;
 }
 
 QString TrendWindow::timeText(double t) const {
@@ -319,7 +348,7 @@ void TrendWindow::resetView() {
 void TrendWindow::placeAxes() {
   if (following_) {
     // The curve grows from the left until it fills the span, then the view moves with it.
-    const double oldest = readings_.first(), newest = readings_.last();
+    const double oldest = readings_->first(), newest = readings_->last();
     const double span = span_ > 0 ? span_ : std::max(newest - oldest, 1.0);
     t1_ = std::max(newest, oldest + span);
     t0_ = t1_ - span;
@@ -369,16 +398,16 @@ void TrendWindow::redraw() {
   ++redraws_;
   placeAxes();
   const int columns = std::max(50, static_cast<int>(chart_->plotArea().width()));
-  const std::vector<Polyline> temperature = reduce(readings_.temperature(), t0_, t1_, columns);
-  std::vector<Polyline> setPoint = reduce(readings_.setPoint(), t0_, t1_, columns);
+  const std::vector<Polyline> temperature = reduce(readings_->temperature(), t0_, t1_, columns);
+  std::vector<Polyline> setPoint = reduce(readings_->setPoint(), t0_, t1_, columns);
   // The newest set point holds up to the newest reading.
   if (!setPoint.empty() && !setPoint.back().points.empty() &&
-      setPoint.back().points.back().t < readings_.last()) {
-    const auto& last = readings_.setPoint().back();
+      setPoint.back().points.back().t < readings_->last()) {
+    const auto& last = readings_->setPoint().back();
     if (!std::isnan(last.value) && last.t == setPoint.back().points.back().t)
-      setPoint.back().points.push_back({readings_.last(), setPoint.back().points.back().value});
+      setPoint.back().points.push_back({readings_->last(), setPoint.back().points.back().value});
   }
-  const char unit = readings_.unit();
+  const char unit = readings_->unit();
   setLines(temperatureLines_, temperature, kTemperature, Qt::SolidLine,
            QString("Temperature (°%1)").arg(unit), false);
   setLines(setPointLines_, setPoint, kSetPoint, Qt::DashLine, "Set point", true);
@@ -408,7 +437,7 @@ void TrendWindow::redraw() {
   yAxis_->setTitleText(QString("Temperature (°%1)").arg(unit));
 
   std::array<QList<QPointF>, std::size(kMarks)> marks;
-  const auto& events = readings_.events();
+  const auto& events = readings_->events();
   auto from = std::lower_bound(events.begin(), events.end(), t0_,
                                [](const Readings::Event& e, double t) { return e.t < t; });
   const double y = yAxis_->min() + (yAxis_->max() - yAxis_->min()) * 0.03;
@@ -428,7 +457,7 @@ void TrendWindow::setPlan(Plan plan) {
 }
 
 void TrendWindow::placePlanSeries() {
-  if (plan_.points.empty()) {
+  if (plan_.points.empty() || reviewed_) {
     for (QLineSeries** series : {&planLine_, &stepLine_})
       if (*series) {
         chart_->removeSeries(*series);
@@ -467,7 +496,7 @@ void TrendWindow::drawPlan() {
   planLine_->replace(points);
   // A line across the plot where the step running at the newest reading started.
   QList<QPointF> mark;
-  const double newest = readings_.last();
+  const double newest = readings_->last();
   if (const auto step = stepAt(plan_, newest); step && newest <= corners.back().x())
     mark = {{toAxis(step->first), yAxis_->min()}, {toAxis(step->first), yAxis_->max()}};
   stepLine_->replace(mark);
@@ -477,7 +506,7 @@ QString TrendWindow::planText() const {
   QString text = QString("Profile %1").arg(plan_.profile);
   const int steps = stepCount(plan_);
   if (steps == 0) return text;
-  const double newest = readings_.last();
+  const double newest = readings_->last();
   const auto step = stepAt(plan_, newest);
   if (newest > plan_.points.back().x()) return text + QString(", ended (%1 steps)").arg(steps);
   if (!step) return text + QString(", not started (%1 steps)").arg(steps);
@@ -489,12 +518,56 @@ void TrendWindow::showMessage(QLabel* label, const QString& text) {
   label->setVisible(!text.isEmpty());
 }
 
+bool TrendWindow::openLog(const QString& path) {
+  const LogContents log = loadLog(path.toStdString());
+  if (log.records.empty()) {
+    showMessage(message_,
+                "Cannot review " + printable(path) + ": " + QString::fromStdString(log.problem));
+    return false;
+  }
+  auto readings = std::make_unique<Readings>();
+  for (const Record& record : log.records) readings->add(record);
+  reviewed_ = std::move(readings);
+  readings_ = reviewed_.get();
+  // A log written in virtual time has no times: its elapsed time reads as hours from midnight.
+  originMs_ =
+      log.originEpochMs.value_or(QDateTime(QDate(2000, 1, 1), QTime(0, 0)).toMSecsSinceEpoch());
+  const QString name = printable(QFileInfo(path).fileName());
+  QString from = timeText(readings_->first());
+  if (!settings_.virtualTime && log.originEpochMs)
+    from = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(toAxis(readings_->first())))
+               .toString("yyyy-MM-dd HH:mm:ss");
+  QString text = QString("Reviewing %1: %2 rows from %3 to %4")
+                     .arg(name, grouped(log.rows), from, timeText(readings_->last()));
+  if (log.runs > 1) text += QString(", %1 sessions").arg(log.runs);
+  if (!log.problem.empty()) text += " (" + QString::fromStdString(log.problem) + ")";
+  showMessage(reviewState_, text);
+  showMessage(message_, {});
+  backToLive_->setEnabled(true);
+  setWindowTitle("Temperature Trend: " + name);
+  placePlanSeries();
+  resetView();
+  return true;
+}
+
+void TrendWindow::showLive() {
+  readings_ = &liveReadings_;
+  reviewed_.reset();
+  originMs_ = settings_.originEpochMs;
+  showMessage(reviewState_, {});
+  showMessage(message_, {});
+  backToLive_->setEnabled(false);
+  setWindowTitle("Temperature Trend");
+  placePlanSeries();
+  resetView();
+}
+
 QString TrendWindow::valuesAt(double t) const {
   QString text = timeText(t);
-  const auto temperature = readings_.temperatureAt(t);
-  const auto setPoint = readings_.setPointAt(t);
+  const auto temperature = readings_->temperatureAt(t);
+  const auto setPoint = readings_->setPointAt(t);
   if (temperature) {
-    const QString unit = QString("°%1").arg(readings_.unitOf(temperature->segment));
+    const QString unit = QString("°%1").arg(readings_->unitOf(temperature->segment));
     text += "   Temperature " + (std::isnan(temperature->value)
                                      ? QString("(no reading)")
                                      : number(temperature->value) + " " + unit);
@@ -509,7 +582,7 @@ QString TrendWindow::valuesAt(double t) const {
   }
   // An event within a few pixels of the cursor.
   const double near = (t1_ - t0_) / std::max(50.0, chart_->plotArea().width()) * 4;
-  for (const Readings::Event& e : readings_.events())
+  for (const Readings::Event& e : readings_->events())
     if (std::abs(e.t - t) <= near) {
       text += "   [" + QString::fromStdString(e.text) + "]";
       break;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "DataLog.h"
@@ -50,7 +51,8 @@ class ChartView final : public QChartView {
 
 // Temperature and set point over time, with the events that changed them, drawn from the
 // readings the console already makes, beside the set point a running profile plans; and the data
-// log's controls.
+// log's controls. A data log written earlier can be shown instead of the live readings, which
+// keep being gathered meanwhile.
 class TrendWindow final : public QWidget {
   Q_OBJECT
  public:
@@ -93,12 +95,20 @@ class TrendWindow final : public QWidget {
   QString valuesAt(double t) const;
 
   // The set point a running profile plans, drawn beside the readings, with the step running at
-  // the newest reading marked; a plan without points clears it.
+  // the newest reading marked; a plan without points clears it. Not drawn while reviewing a log.
   void setPlan(Plan plan);
   const Plan& plan() const { return plan_; }
 
-  // Asks the operator for a file to write (a file dialog unless replaced, as tests do).
+  // Shows the readings of a data log instead of the live ones. False, with the reason shown and
+  // the window as it was, when the file cannot be read or is not a data log.
+  bool openLog(const QString& path);
+  // Shows the live readings again.
+  void showLive();
+  bool reviewing() const { return reviewed_ != nullptr; }
+
+  // Ask the operator for a file to write or to read (file dialogs unless replaced, as tests do).
   std::function<QString(const QString& title, const QString& filter)> askSavePath;
+  std::function<QString(const QString& title, const QString& filter)> askOpenPath;
 
  private:
   void build();
@@ -114,9 +124,12 @@ class TrendWindow final : public QWidget {
   void setLines(std::vector<QLineSeries*>& pool, const std::vector<Polyline>& lines,
                 const QColor& colour, Qt::PenStyle style, const QString& name, bool steps);
 
-  const Readings& readings_;
+  const Readings& liveReadings_;
+  const Readings* readings_;  // the live readings, or the log under review
+  std::unique_ptr<Readings> reviewed_;
   DataLog& log_;
   Settings settings_;
+  std::int64_t originMs_;  // local time of elapsed 0 of the readings shown
   Plan plan_;
 
   QChart* chart_ = nullptr;
@@ -136,7 +149,10 @@ class TrendWindow final : public QWidget {
   QLabel* cursor_ = nullptr;
   QLabel* logState_ = nullptr;
   QLabel* planState_ = nullptr;
+  QLabel* reviewState_ = nullptr;
+  QLabel* message_ = nullptr;
   QPushButton* stopLog_ = nullptr;
+  QPushButton* backToLive_ = nullptr;
   QTimer* redrawTimer_ = nullptr;
 
   double span_ = 600;

@@ -147,4 +147,74 @@ TEST(TrendWindow, DrawsThePlanBesideTheReadings) {
   EXPECT_EQ(valuesAt(w, 150), "150.0 s   Temperature 80 °F");
 }
 
+// A run written by DataLog is shown instead of the live readings, on its own local times, until
+// "Back to Live"; a file that cannot be shown changes nothing but the message.
+TEST(TrendWindow, ReviewsALogAndGoesBackToLive) {
+  QTemporaryDir dir;
+  const std::int64_t runStart = *trend::parseIsoLocalTime("2026-12-07T14:03:00.000");
+  {
+    trend::DataLog writer(
+        [&](double t) { return trend::isoLocalTime(runStart + std::llround(t * 1000)); });
+    ASSERT_TRUE(writer.open(dir.filePath("run.csv").toStdString()));
+    Record r = temperature(1, 70);
+    writer.write(r);
+    r.what = Record::What::Event, r.elapsed = 2, r.setPoint = 90;
+    r.event = trend::EventKind::SetPointWritten, r.eventText = "set point 90";
+    writer.write(r);
+    writer.write(temperature(3, 75));
+    writer.write(temperature(4, 80));
+  }
+  { std::ofstream(dir.filePath("bad.csv").toStdString()) << kHead << ",1.000,hot,,F,\n"; }
+
+  trend::Readings live;
+  live.add(temperature(0.5, 60));
+  trend::DataLog log;
+  const std::int64_t liveStart = *trend::parseIsoLocalTime("2026-12-08T09:00:00.000");
+  trend::TrendWindow w(live, log, {.virtualTime = false, .originEpochMs = liveStart});
+  w.setPlan({2, {{0, 60}, {100, 100}}, {{0, 1}}});
+  QString next;
+  w.askOpenPath = [&](const QString& title, const QString&) {
+    EXPECT_EQ(title, "Open Log");
+    return next;
+  };
+  const auto open = [&](const QString& path) {
+    next = path;
+    w.findChild<QAbstractButton*>("cmdOpenLog")->click();
+  };
+  const std::string reviewing = "Reviewing run.csv: 4 rows from 2026-12-07 14:03:01 to 14:03:04";
+
+  open(dir.filePath("run.csv"));
+  ASSERT_TRUE(w.reviewing());
+  EXPECT_EQ(label(w, "lblReview"), reviewing);
+  EXPECT_EQ(w.windowTitle().toStdString(), "Temperature Trend: run.csv");
+  EXPECT_EQ(valuesAt(w, 3.5), "14:03:03   Temperature 75 °F   Set point 90   [set point 90]");
+  EXPECT_FALSE(seriesNamed(w, "Planned set point")) << "the plan belongs to the live run";
+  EXPECT_EQ(label(w, "lblPlan"), "(hidden)");
+  EXPECT_TRUE(w.findChild<QAbstractButton*>("cmdLive")->isEnabled());
+
+  const std::pair<QString, QString> refused[] = {
+      {"none.csv", std::strerror(ENOENT)},  // the system's words, in the operator's language
+      {"", std::strerror(EISDIR)},
+      {"bad.csv", "line 2: temperature \"hot\" is not a number"},
+  };
+  for (const auto& [file, why] : refused) {
+    open(dir.filePath(file));
+    EXPECT_EQ(label(w, "lblMessage"),
+              ("Cannot review " + dir.filePath(file) + ": " + why).toStdString());
+    EXPECT_EQ(label(w, "lblReview"), reviewing);
+  }
+
+  live.add(temperature(60, 65));  // gathered meanwhile
+  w.changed();
+  w.findChild<QAbstractButton*>("cmdLive")->click();
+  EXPECT_FALSE(w.reviewing());
+  EXPECT_EQ(label(w, "lblReview"), "(hidden)");
+  EXPECT_EQ(label(w, "lblMessage"), "(hidden)");
+  EXPECT_EQ(w.windowTitle().toStdString(), "Temperature Trend");
+  EXPECT_EQ(valuesAt(w, 61), "09:01:01   Temperature 65 °F   Planned 84.4, deviation -19.4");
+  EXPECT_EQ(valuesAt(w, 0.25), "09:00:00   Planned 60.1") << "no temperature yet";
+  EXPECT_EQ(label(w, "lblPlan"), "Profile 2, step 1 of 1");
+  EXPECT_FALSE(w.findChild<QAbstractButton*>("cmdLive")->isEnabled());
+}
+
 }  // namespace
