@@ -229,10 +229,10 @@ void TrendWindow::build() {
   follow_->setChecked(true);
   connect(follow_, &QCheckBox::toggled, this, [this](bool on) { setFollowing(on); });
   spans->addWidget(follow_);
-  auto button = [&](const char* name, const char* caption) {
+  auto button = [&](const char* name, const char* caption, QHBoxLayout* row = nullptr) {
     auto* b = new QPushButton(caption, this);
     b->setObjectName(name);
-    spans->addWidget(b);
+    (row ? row : spans)->addWidget(b);
     return b;
   };
   connect(button("cmdReset", "Reset View"), &QPushButton::clicked, this, &TrendWindow::resetView);
@@ -246,14 +246,16 @@ void TrendWindow::build() {
   });
   stopLog_ = button("cmdStopLog", "Stop Log");
   connect(stopLog_, &QPushButton::clicked, this, &TrendWindow::stopLog);
-  connect(button("cmdOpenLog", "Open Log..."), &QPushButton::clicked, this, [this] {
+  spans->addStretch();
+  // A log written earlier, under the chart beside what it says of the log shown.
+  auto* review = new QHBoxLayout;
+  connect(button("cmdOpenLog", "Open Log...", review), &QPushButton::clicked, this, [this] {
     const QString path = askOpenPath("Open Log", "CSV file (*.csv);;All files (*)");
     if (!path.isEmpty()) openLog(path);
   });
-  backToLive_ = button("cmdLive", "Back to Live");
+  backToLive_ = button("cmdLive", "Back to Live", review);
   backToLive_->setEnabled(false);
   connect(backToLive_, &QPushButton::clicked, this, &TrendWindow::showLive);
-  spans->addStretch();
 
   cursor_ = new QLabel(this);
   cursor_->setObjectName("lblCursor");
@@ -273,13 +275,15 @@ void TrendWindow::build() {
   planState_ = label("lblPlan", "Profile step");
   reviewState_ = label("lblReview", "Log under review");
   message_ = label("lblMessage", "Message");
+  review->addWidget(reviewState_, 1);
+  review->addStretch();
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(spans);
   layout->addWidget(view_, 1);
   layout->addWidget(cursor_);
   layout->addWidget(planState_);
-  layout->addWidget(reviewState_);
+  layout->addLayout(review);
   layout->addWidget(message_);
   layout->addWidget(logState_);
 
@@ -545,6 +549,7 @@ bool TrendWindow::openLog(const QString& path) {
   showMessage(message_, {});
   backToLive_->setEnabled(true);
   setWindowTitle("Temperature Trend: " + name);
+  cursor_->clear();  // it spoke of the other readings
   placePlanSeries();
   resetView();
   return true;
@@ -558,6 +563,7 @@ void TrendWindow::showLive() {
   showMessage(message_, {});
   backToLive_->setEnabled(false);
   setWindowTitle("Temperature Trend");
+  cursor_->clear();
   placePlanSeries();
   resetView();
 }
