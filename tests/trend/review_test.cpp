@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QTemporaryDir>
-#include <QValueAxis>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
