@@ -74,7 +74,26 @@ ExtraWindows::~ExtraWindows() {
 void ExtraWindows::record(const trend::Record& r) {
   readings_.add(r);
   log_.write(r);
+  if (r.event == trend::EventKind::ProfileRun) {
+    // The plan starts where the chamber is when the run starts.
+    run_ = Run{r.profile, r.elapsed, r.temperature.value_or(r.setPoint.value_or(0.0))};
+    if (library_)
+      if (const auto it = library_->readBack().find(r.profile); it != library_->readBack().end())
+        showPlan(it->second);
+  }
   if (trend_) trend_->changed();
+}
+
+void ExtraWindows::showPlan(const profilelibrary::Profile& profile) {
+  if (!run_ || profile.number != run_->profile || profile.number == 0) return;
+  trend::Plan plan{profile.number, {}, {}};
+  for (const profilelibrary::PlanPoint& p : profilelibrary::plannedCurve(profile, run_->from)) {
+    if (plan.stepStarts.empty() || plan.stepStarts.back().second != p.step)
+      plan.stepStarts.push_back({run_->start + p.seconds, p.step});
+    plan.points.push_back({run_->start + p.seconds, p.setPoint});
+  }
+  plan_ = std::move(plan);
+  if (trend_) trend_->setPlan(plan_);
 }
 
 void ExtraWindows::logStopped(const std::string& problem) {
@@ -87,6 +106,7 @@ trend::TrendWindow* ExtraWindows::openTrend() {
     trend_ = new trend::TrendWindow(readings_, log_, {settings_.virtualTime, originEpochMs_});
     remember(trend_, {"optSpan1m", "optSpan10m", "optSpan1h", "optSpanAll", "chkFollow"});
   }
+  trend_->setPlan(plan_);
   trend_->show();
   trend_->raise();
   trend_->redraw();
@@ -107,6 +127,8 @@ monitor::MonitorWindow* ExtraWindows::openMonitor() {
 profilelibrary::LibraryWindow* ExtraWindows::openLibrary() {
   if (!library_) {
     library_ = new profilelibrary::LibraryWindow(main_.gpib());
+    // A running profile read back shows its plan on the trend.
+    library_->profileRead = [this](const profilelibrary::Profile& p) { showPlan(p); };
     remember(library_, {});
   }
   library_->show();

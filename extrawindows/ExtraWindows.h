@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Collector.h"
@@ -15,6 +16,7 @@
 #include "EventTable.h"
 #include "LibraryWindow.h"
 #include "MonitorWindow.h"
+#include "Plan.h"
 #include "Readings.h"
 #include "SimulatorPanel.h"
 #include "TrendWindow.h"
@@ -84,6 +86,8 @@ class ExtraWindows final : public QObject {
   void keep(QWidget* window);
   void record(const trend::Record& record);
   void logStopped(const std::string& problem);
+  // Draws the set point `profile` plans on the trend, when it is the profile that runs.
+  void showPlan(const profilelibrary::Profile& profile);
 
   console::MainWindow& main_;
   bus::Observers& observers_;
@@ -104,6 +108,14 @@ class ExtraWindows final : public QObject {
   QPointer<monitor::MonitorWindow> monitor_;
   QPointer<simpanel::SimulatorPanel> simulator_;
   QPointer<profilelibrary::LibraryWindow> library_;
+  // The profile run last started: which, when (elapsed seconds) and from what temperature.
+  struct Run {
+    int profile = 0;
+    double start = 0;
+    double from = 0;
+  };
+  std::optional<Run> run_;
+  trend::Plan plan_;
 };
 
 }  // namespace extrawindows

@@ -226,6 +226,16 @@ ControllerProfiles::Outcome ControllerProfiles::readProfile(int number, Profile&
   return outcome;
 }
 
+ControllerProfiles::Outcome ControllerProfiles::runProfile(int number) {
+  Outcome outcome;
+  if (!learnFormat(outcome)) return outcome;
+  for (auto [reg, value] : {std::pair{f4::ProfileNumber, number},
+                            {f4::StepNumber, 1},
+                            {f4::ProfileAction, static_cast<int>(f4::ProfileActions::Run)}})
+    if (!writeRegisters(reg, {value}, outcome)) return outcome;
+  return outcome;
+}
+
 ControllerProfiles::Outcome ControllerProfiles::deleteProfile(int number) {
   int running = 0, step = 0;
   Outcome outcome = runningProfile(running, step);

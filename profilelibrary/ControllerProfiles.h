@@ -50,6 +50,8 @@ class ControllerProfiles {
   // the lowest free number, which is checked. A refused write stops at once and names the step.
   Outcome writeProfile(const Profile& profile, int number, const Progress& progress = {});
 
+  // Runs profile `number` from its first step, as the main window's Run Profile does.
+  Outcome runProfile(int number);
   // Deletes profile `number` (not while it runs).
   Outcome deleteProfile(int number);
 

@@ -66,6 +66,7 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
   auto* read = button("cmdDirectory", "Read &directory", this);
   auto* readOne = button("cmdRead", "&Read back", this);
   auto* readAllButton = button("cmdReadAll", "Read a&ll", this);
+  auto* run = button("cmdRun", "R&un", this);
   progress_ = new QProgressBar(this);
   progress_->setObjectName("prgProgress");
   progress_->setAccessibleName("Progress");
@@ -82,6 +83,7 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
   top->addWidget(number_);
   top->addWidget(readOne);
   top->addWidget(readAllButton);
+  top->addWidget(run);
   top->addWidget(progress_, 1);
   top->addStretch();
   top->addWidget(cancelButton_);
@@ -166,10 +168,12 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
   layout->addWidget(message_);
   layout->addWidget(differences_);
 
-  actions_ = {read, readOne, readAllButton, browse, save, saveAll, csv, load, replace_, compare};
+  actions_ = {read,    readOne, readAllButton, run,      browse, save,
+              saveAll, csv,     load,          replace_, compare};
   connect(read, &QPushButton::clicked, this, &LibraryWindow::readDirectory);
   connect(readOne, &QPushButton::clicked, this, &LibraryWindow::readSelected);
   connect(readAllButton, &QPushButton::clicked, this, &LibraryWindow::readAll);
+  connect(run, &QPushButton::clicked, this, &LibraryWindow::runSelected);
   connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_ = true; });
   connect(browse, &QPushButton::clicked, this, [this] {
     if (const QString path = pathFor(false, "Profiles (*.json);;All files (*)"); !path.isEmpty())
@@ -307,6 +311,16 @@ void LibraryWindow::readAll() {
   }
   showDirectory();
   finish(outcome, QString("Read back %1 profiles.").arg(directory_.profiles.size()));
+}
+
+void LibraryWindow::runSelected() {
+  const int number = selectedNumber();
+  if (number == 0) return say("Name a profile (1 to 40) or choose one in the directory.", true);
+  if (!readBack_.count(number)) readSelected();
+  if (!readBack_.count(number)) return;  // why is said already
+  busy(true);
+  const auto outcome = controller_.runProfile(number);
+  finish(outcome, QString("Profile %1 runs.").arg(number));
 }
 
 void LibraryWindow::showProfile(const Profile& profile) {

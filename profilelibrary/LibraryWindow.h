@@ -38,6 +38,8 @@ class LibraryWindow final : public QWidget {
   bool readDirectory();
   void readSelected();
   void readAll();
+  // Reads the profile back (unless it was) and runs it.
+  void runSelected();
   bool saveProfiles(bool all);
   bool exportCsv();
   void loadFile();

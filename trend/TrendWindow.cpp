@@ -298,6 +298,8 @@ void TrendWindow::build() {
 void TrendWindow::changed() {
   dirty_ = true;
   if (reviewed_) return;  // the live readings are drawn again on the way back
+  // The step the run is at is said at once; the chart follows with the next redraw.
+  if (planLine_) showMessage(planState_, planText());
   if (isVisible() && !redrawTimer_->isActive()) redrawTimer_->start();
 }
 
