@@ -29,10 +29,12 @@ std::string hex(const Bytes& bytes) {
 
 // Checked with mbpoll (libmodbus) against the program: reading register 100, 75 degrees.
 const std::string kRead = "01 03 00 64 00 01 C5 D5";
-const std::string kTemperature = "01 03 02 00 4B F8 73";
+const std::string kTemp = "01 03 02 00 4B F8 73";
 const std::string kWrite = "01 06 01 2C 00 5A C9 C4";  // register 300 := 90
 const std::string kWriteMany = "01 10 01 2C 00 01 02 00 5A 31 07";
+const std::string kWrittenMany = "01 10 01 2C 00 01 C1 FC";
 const std::string kCoils = "01 01 00 00 00 08 3D CC";  // a function the controller lacks
+const std::string kNoCoils = "01 81 01 81 90";
 
 struct Controller {
   bus::VirtualClock clock;
@@ -56,42 +58,26 @@ TEST(RtuFramer, FramesByLengthAndSilence) {
     std::size_t dropped;
     std::string answered;
   } cases[] = {
-      {"whole frame", {{0, kRead}}, {kRead}, 0, kTemperature},
-      {"two back to back",
-       {{0, kRead + " " + kWrite}},
-       {kRead, kWrite},
-       0,
-       kTemperature + " " + kWrite},
-      {"in pieces",
-       {{0, "01 03 00"}, {0.002, "64 00"}, {0.004, "01 C5 D5"}},
-       {kRead},
-       0,
-       kTemperature},
-      {"garbage first", {{0, "FF 00 13 " + kRead}}, {kRead}, 3, kTemperature},
-      {"garbage like a header", {{0, "01 03 77 " + kRead}}, {kRead}, 3, kTemperature},
+      // clang-format off
+      {"whole frame", {{0, kRead}}, {kRead}, 0, kTemp},
+      {"back to back", {{0, kRead + " " + kWrite}}, {kRead, kWrite}, 0, kTemp + " " + kWrite},
+      {"in pieces", {{0, "01 03 00"}, {0.002, "64 00"}, {0.004, "01 C5 D5"}}, {kRead}, 0, kTemp},
+      {"garbage first", {{0, "FF 00 13 " + kRead}}, {kRead}, 3, kTemp},
+      {"garbage like a header", {{0, "01 03 77 " + kRead}}, {kRead}, 3, kTemp},
       {"bad CRC", {{0, "01 03 00 64 00 01 C5 D6"}, {0.01, ""}}, {}, 8, ""},
       {"cut, silence", {{0, "01 03 00 64"}, {0.0039, ""}, {0.0041, ""}}, {}, 4, ""},
-      {"cut, silence, frame", {{0, "01 03 00 64"}, {0.01, kRead}}, {kRead}, 4, kTemperature},
-      {"cut, frame at once", {{0, "01 03 00 64"}, {0.001, kRead}}, {kRead}, 4, kTemperature},
+      {"cut, silence, frame", {{0, "01 03 00 64"}, {0.01, kRead}}, {kRead}, 4, kTemp},
+      {"cut, frame at once", {{0, "01 03 00 64"}, {0.001, kRead}}, {kRead}, 4, kTemp},
       {"pieces too slow", {{0, "01 03 00 64"}, {0.005, "00 01 C5 D5"}, {0.01, ""}}, {}, 8, ""},
-      {"16 with byte count", {{0, kWriteMany}}, {kWriteMany}, 0, "01 10 01 2C 00 01 C1 FC"},
-      {"16 in pieces",
-       {{0, "01 10 01 2C 00"}, {0.001, "01 02 00 5A 31 07"}},
-       {kWriteMany},
-       0,
-       "01 10 01 2C 00 01 C1 FC"},
+      {"16 with byte count", {{0, kWriteMany}}, {kWriteMany}, 0, kWrittenMany},
+      {"16 in pieces", {{0, "01 10 01 2C 00"}, {0.001, "01 02 00 5A 31 07"}}, {kWriteMany}, 0,
+       kWrittenMany},
       {"16 claiming more", {{0, "01 10 01 2C 00 01 40 00 5A"}, {0.01, ""}}, {}, 9, ""},
-      {"other function: silence",
-       {{0, kCoils}, {0.001, ""}, {0.005, ""}},
-       {kCoils},
-       0,
-       "01 81 01 81 90"},
-      {"other function, then frame",
-       {{0, kCoils + " " + kRead}},
-       {kCoils, kRead},
-       0,
-       "01 81 01 81 90 " + kTemperature},
+      {"other function: silence", {{0, kCoils}, {0.001, ""}, {0.005, ""}}, {kCoils}, 0, kNoCoils},
+      {"other function, frame", {{0, kCoils + " " + kRead}}, {kCoils, kRead}, 0,
+       kNoCoils + " " + kTemp},
       {"another slave", {{0, "07 03 00 64 00 01 C5 B3"}}, {"07 03 00 64 00 01 C5 B3"}, 0, ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -145,44 +131,29 @@ TEST(Mbap, RequestsTakenAndAnswered) {
     std::string answered;
     std::string problem;  // the reason the connection closes, in part
   } cases[] = {
+      // clang-format off
       {"read", {"12 34 00 00 00 06 01 03 00 64 00 01"}, "12 34 00 00 00 05 01 03 02 00 4B", ""},
-      {"unit 0 as 1",
-       {"00 02 00 00 00 06 00 03 00 64 00 01"},
-       "00 02 00 00 00 05 00 03 02 00 4B",
-       ""},
-      {"unit 255 as 1",
-       {"00 03 00 00 00 06 FF 03 00 64 00 01"},
-       "00 03 00 00 00 05 FF 03 02 00 4B",
-       ""},
+      {"unit 0", {"00 02 00 00 00 06 00 03 00 64 00 01"}, "00 02 00 00 00 05 00 03 02 00 4B", ""},
+      {"unit 255", {"00 03 00 00 00 06 FF 03 00 64 00 01"}, "00 03 00 00 00 05 FF 03 02 00 4B", ""},
       {"unit 7: no reply", {"00 04 00 00 00 06 07 03 00 64 00 01"}, "", ""},
       {"write", {"00 05 00 00 00 06 01 06 01 2C 00 5A"}, "00 05 00 00 00 06 01 06 01 2C 00 5A", ""},
-      {"write many",
-       {"00 06 00 00 00 09 01 10 01 2C 00 01 02 00 5A"},
-       "00 06 00 00 00 06 01 10 01 2C 00 01",
-       ""},
+      {"write many", {"00 06 00 00 00 09 01 10 01 2C 00 01 02 00 5A"},
+       "00 06 00 00 00 06 01 10 01 2C 00 01", ""},
       {"other function", {"00 07 00 00 00 06 01 01 00 00 00 08"}, "00 07 00 00 00 03 01 81 01", ""},
-      {"in pieces",
-       {"00 08 00", "00 00 06 01 03 00", "64 00 01"},
-       "00 08 00 00 00 05 01 03 02 00 4B",
-       ""},
-      {"two at once",
-       {"00 09 00 00 00 06 01 03 00 64 00 01 00 0A 00 00 00 06 07 03 00 64 00 01"},
-       "00 09 00 00 00 05 01 03 02 00 4B",
-       ""},
+      {"in pieces", {"00 08 00", "00 00 06 01 03 00", "64 00 01"},
+       "00 08 00 00 00 05 01 03 02 00 4B", ""},
+      {"two at once", {"00 09 00 00 00 06 01 03 00 64 00 01 00 0A 00 00 00 06 07 03 00 64 00 01"},
+       "00 09 00 00 00 05 01 03 02 00 4B", ""},
       {"protocol 1", {"00 01 00 01 00 06 01 03 00 64 00 01"}, "", "protocol identifier 1, not 0"},
       {"length too long", {"00 01 00 00 00 09 01 03 00 64 00 01"}, "", "MBAP length 9, but"},
       {"length too short", {"00 01 00 00 00 04 01 03 00 64"}, "", "MBAP length 4, but"},
-      {"byte count",
-       {"00 01 00 00 00 0A 01 10 01 2C 00 01 02 00 5A 00"},
-       "",
-       "MBAP length 10, but"},
+      {"count", {"00 01 00 00 00 0A 01 10 01 2C 00 01 02 00 5A 00"}, "", "MBAP length 10, but"},
       {"16 cut", {"00 01 00 00 00 05 01 10 01 2C 00"}, "", "takes at least 7"},
       {"length 1", {"00 01 00 00 00 01 01"}, "", "MBAP length 1 is outside 2..254"},
       {"length 255", {"00 01 00 00 00 FF"}, "", "MBAP length 255 is outside 2..254"},
-      {"good, then bad",
-       {"00 0B 00 00 00 06 01 03 00 64 00 01 00 0C 00 02"},
-       "00 0B 00 00 00 05 01 03 02 00 4B",
-       "protocol identifier 2"},
+      {"good, then bad", {"00 0B 00 00 00 06 01 03 00 64 00 01 00 0C 00 02"},
+       "00 0B 00 00 00 05 01 03 02 00 4B", "protocol identifier 2"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
