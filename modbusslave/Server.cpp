@@ -176,9 +176,13 @@ void Server::servePty() {
 }
 
 void Server::framed(const RtuFramer::Taken& taken) {
-  if (taken.dropped)
-    tell("pty: " + std::to_string(taken.dropped) +
+  // Noise on the line is said once it has passed, not once a read.
+  dropped_ += taken.dropped;
+  if (dropped_ && (!taken.frames.empty() || framer_.waiting() == 0)) {
+    tell("pty: " + std::to_string(dropped_) +
          " bytes dropped that began no frame with a good CRC, or a frame cut short");
+    dropped_ = 0;
+  }
   for (const modbus::Bytes& request : taken.frames) {
     const modbus::Bytes response = controller_(request);
     if (onPty) onPty(request, response);

@@ -50,6 +50,7 @@ class Server {
   int wake_[2] = {-1, -1};
   int ptyMaster_ = -1, ptyHeld_ = -1, listener_ = -1, client_ = -1;
   RtuFramer framer_;
+  std::size_t dropped_ = 0;  // bytes dropped and not yet said
   modbus::Bytes tcpPending_;
 };
 
