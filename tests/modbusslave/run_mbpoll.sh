@@ -3,11 +3,13 @@
 # Debian's mbpoll (libmodbus) against f4-modbus-sim: reads the temperature (register 100, mbpoll's
 # reference 101), writes a set point above it (register 300) and reads it back, polls the
 # temperature until it has moved toward the set point, finds another slave address silent, and
-# ends the program with SIGTERM.
+# ends the program with SIGTERM; a port already taken and a bad option end it with 1 and 2.
 set -u
 slave=$1 transport=$2
 fail() { echo "run_mbpoll ($transport): $*" >&2; exit 1; }
 command -v mbpoll >/dev/null || fail "mbpoll is not installed (scripts/setup-deps installs it)"
+timeout 5 "$slave" --tcp 65536 2>/dev/null
+[ $? -eq 2 ] || fail "--tcp 65536 was not refused with status 2"
 
 if [ "$transport" = tcp ]; then
   coproc SLAVE { exec "$slave" --tcp 0; }
@@ -19,6 +21,8 @@ trap 'kill "$pid" 2>/dev/null' EXIT
 read -r -t 30 kind where <&"${SLAVE[0]}" || fail "f4-modbus-sim did not say where it serves"
 if [ "$kind" = tcp ]; then
   line=(-m tcp -p "$where" 127.0.0.1)
+  taken=$(timeout 5 "$slave" --tcp "$where" 2>&1)
+  [ $? -eq 1 ] && [[ "$taken" == *"Address already in use"* ]] || fail "port taken twice: $taken"
 else
   line=(-m rtu -b 9600 -P none "$where")
 fi
