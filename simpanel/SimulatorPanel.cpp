@@ -192,9 +192,9 @@ QString SimulatorPanel::stateText() const {
                .arg(QString::number(f4.ambient(), 'g', 6), unit,
                     QString::number(f4.temperature(), 'f', 1));
   lines << QString("Rates: heat %1, cool %2, drift %3 degrees a second")
-               .arg(QString::fromStdString(number(f4.heatRate())),
-                    QString::fromStdString(number(f4.coolRate())),
-                    QString::fromStdString(number(f4.driftRate())));
+               .arg(QString::fromStdString(number(f4.chamber().rates().heat)),
+                    QString::fromStdString(number(f4.chamber().rates().cool)),
+                    QString::fromStdString(number(f4.chamber().rates().drift)));
   lines << "Clock: " + timeText(f4.timeOfDay());
   return lines.join('\n');
 }

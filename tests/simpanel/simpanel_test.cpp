@@ -25,13 +25,14 @@ using bus::plainNumberText;
 std::string fields(sim::SimulatedBus& b) {
   std::ostringstream s;
   sim::WatlowF4& c = b.controller();
+  const sim::Chamber::Rates& r = c.chamber().rates();
   s << "present=" << b.converterPresent() << "\nsilent=" << b.converterSilent()
     << "\nfail=" << b.pendingFailures() << "/" << b.pendingFailureCode() << "\nfaults=";
   for (const auto& [reg, f] : b.registerFaults())
     s << reg << ":" << (f.silent ? "none" : std::to_string(f.value)) << " ";
   s << "\nbaud=" << b.controllerBaud() << "\nid=" << b.identity()
-    << "\nambient=" << plainNumberText(c.ambient()) << "\nrates=" << plainNumberText(c.heatRate())
-    << "/" << plainNumberText(c.coolRate()) << "/" << plainNumberText(c.driftRate())
+    << "\nambient=" << plainNumberText(c.ambient()) << "\nrates=" << plainNumberText(r.heat)
+    << "/" << plainNumberText(r.cool) << "/" << plainNumberText(r.drift)
     << "\nclock=" << c.timeOfDay() << "\nesr=" << int(b.converter().esr());
   return s.str();
 }
