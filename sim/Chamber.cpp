@@ -59,8 +59,15 @@ std::string Chamber::refusal(const Loop& l) {
 }
 
 Chamber::Chamber(double temperature, double degreesPerKelvin)
-    : scale_(degreesPerKelvin), temperature_(temperature), lastMeasured_(temperature) {
+    : scale_(degreesPerKelvin),
+      temperature_(temperature),
+      lastMeasured_(temperature),
+      decay_(decay()) {
   resizeDelay();
+}
+
+double Chamber::decay() const {
+  return std::exp(-plant_.roomLoss * kStep / (plant_.thermalMass * 1000.0));
 }
 
 void Chamber::setModel(Model model) {
@@ -88,6 +95,7 @@ void Chamber::setPlant(const Plant& plant) {
   if (!refusal(plant).empty()) return;
   const bool newDelay = plant.deadTime != plant_.deadTime;
   plant_ = plant;
+  decay_ = decay();
   if (newDelay) resizeDelay();
 }
 
@@ -154,8 +162,7 @@ void Chamber::step(const Drive& drive) {
   const double before = temperature_;
   if (plant_.roomLoss > 0) {
     const double balance = drive.ambient + scale_ * net / plant_.roomLoss;
-    temperature_ =
-        balance + (temperature_ - balance) * std::exp(-plant_.roomLoss * kStep / capacity);
+    temperature_ = balance + (temperature_ - balance) * decay_;
   } else {
     temperature_ += scale_ * net * kStep / capacity;
   }
