@@ -1,6 +1,7 @@
 #include "Chamber.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace sim {
@@ -23,11 +24,12 @@ struct Range {
   const char* unit;
 };
 
+// The shortest text that reads back as `value`, with a point whatever the locale.
 std::string numberText(double value) {
-  std::string text = std::to_string(value);
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') text.pop_back();
-  return text;
+  char text[32];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return error == std::errc() ? std::string(text, end) : std::string();
 }
 
 std::string check(std::initializer_list<Range> ranges) {
