@@ -282,8 +282,10 @@ TEST(Controller, ProfilesRun) {
 // The thermal chamber's answer to a set point after the setup steps, watched every step for
 // `seconds`: the highest and lowest temperature, when it first came within half a degree of the
 // target and from when it stayed there ("never"), and where it ended.
-std::string response(const std::string& setup, double target, double seconds) {
+std::string response(const std::string& setup, double target, double seconds,
+                     const sim::Chamber::Plant& plant = {}, const sim::Chamber::Loop& loop = {}) {
   Sim s;
+  s.f4.setPlant(plant), s.f4.setLoop(loop);
   s.run(setup);
   const double start = s.clock.now();
   double high = s.f4.temperature(), low = high, reached = -1, settled = -1, t = 0;
@@ -311,6 +313,8 @@ TEST(Chamber, PlantResponses) {
     std::string setup;
     double target;
     const char* expected;
+    sim::Chamber::Plant plant = {};
+    sim::Chamber::Loop loop = {};
   } rows[] = {
       // A few degrees over, within half a degree after 79 s (two minutes at most).
       {"heats from the room, overshoots, settles", "700=1 717=2 300=150", 150,
@@ -328,9 +332,26 @@ TEST(Chamber, PlantResponses) {
        "65.6..66.4, near 0, settled 0, ends 66.0"},
       {"set point off: to the room", settled150 + "300=-100 | %60", 60,
        "87.6..150.0, near never, settled never, ends 87.6"},
+      {"a derivative damps the overshoot",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..151.8, near 51, settled 62, ends 150.0",
+       {},
+       {10, 20, 1}},
+      {"twice the dead time: the same loop swings on",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..161.1, near 55, settled never, ends 160.6",
+       {2.5, 2500, 1200, 10, 10}},
+      {"proportional only: short of the set point",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..151.8, near 51, settled never, ends 148.4",
+       {},
+       {10, 0, 0}},
   };
   for (const auto& row : rows)
-    EXPECT_EQ(response(row.setup, row.target, 300), row.expected) << row.what;
+    EXPECT_EQ(response(row.setup, row.target, 300, row.plant, row.loop), row.expected) << row.what;
 }
 
 // A minute's ramp from the room to 150, then a minute's soak: set point and temperature every
