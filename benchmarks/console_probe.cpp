@@ -4,13 +4,14 @@
 //   console_probe --startup [--launched SECONDS]
 //       quits once the main window has painted; reports the time since SECONDS (the
 //       launcher's wall clock just before exec) and the peak memory so far.
-//   console_probe --live SECONDS [--trend] [--monitor RATE] | --idle SECONDS
+//   console_probe --live SECONDS [--trend] [--monitor RATE] [--heat] | --idle SECONDS
 //       presses Initialize, then (live) both live displays, and lets the event loop run for
 //       SECONDS: reports the CPU time used per second of wall time, the temperature display's
 //       updates per second, and memory at the start and the end of the span. With --trend the
 //       temperature trend window is open all the while. With --monitor the bus monitor is open,
 //       its table already full (100,000 events), and RATE more events a second arrive on top of
-//       the live displays' own.
+//       the live displays' own. With --heat the chamber heats to 150 F and holds it (Static,
+//       then the set point) while the displays run.
 #include <sys/resource.h>
 
 #include <QAbstractButton>
@@ -115,8 +116,8 @@ class FirstPaint final : public QObject {
 void report(const char* key, double value) { std::printf("%s=%.6g\n", key, value); }
 
 int usage() {
-  std::cerr << "usage: console_probe --startup [--launched SECONDS] | --live SECONDS [--trend] | "
-               "--idle SECONDS\n";
+  std::cerr << "usage: console_probe --startup [--launched SECONDS] | --live SECONDS [--trend] "
+               "[--monitor RATE] [--heat] | --idle SECONDS\n";
   return 2;
 }
 
@@ -126,7 +127,7 @@ int main(int argc, char* argv[]) {
   const double entered = wallSeconds();
   enum class Mode { None, Startup, Live, Idle } mode = Mode::None;
   double launched = 0, span = 0;
-  bool trendOpen = false;
+  bool trendOpen = false, heat = false;
   int monitorRate = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -135,6 +136,8 @@ int main(int argc, char* argv[]) {
       mode = Mode::Startup;
     } else if (arg == "--trend") {
       trendOpen = true;
+    } else if (arg == "--heat") {
+      heat = true;
     } else if (arg == "--monitor" && hasValue) {
       monitorRate = std::atoi(argv[++i]);
     } else if (arg == "--launched" && hasValue) {
@@ -201,6 +204,11 @@ int main(int argc, char* argv[]) {
                   << window.txtError->text().toStdString() << "\n";
         QCoreApplication::exit(1);
         return;
+      }
+      if (heat) {
+        window.cmdStatic->click();
+        window.txtSetPt->setText("150");
+        window.cmdSetPt->click();
       }
       window.cmdRdTemp2->click();
       window.cmdRdTime->click();

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -138,8 +139,15 @@ std::string registerWriteLine(float reg, float value) {
 }
 
 std::string trimTrailingBlanks(std::string text) {
-  const size_t last = text.find_last_not_of(' ');
-  text.erase(last == std::string::npos ? 0 : last + 1);
+  // A read leaves a reply of a few bytes in 256 blanks: skip them eight at a time.
+  std::size_t end = text.size();
+  constexpr std::uint64_t kEightBlanks = 0x2020202020202020;
+  for (std::uint64_t word = 0; end >= 8; end -= 8) {
+    std::memcpy(&word, text.data() + end - 8, 8);
+    if (word != kEightBlanks) break;
+  }
+  while (end > 0 && text[end - 1] == ' ') --end;
+  text.resize(end);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "Chamber.h"
 #include "QuotedText.h"
 
 namespace script {
@@ -215,9 +216,18 @@ double decimal(const std::string& word, const std::string& what) {
 }
 
 constexpr double kLowestAmbient = -1000, kHighestAmbient = 3000, kFastestRate = 1000;
+constexpr double kLongestLatency = 10000;
 constexpr const char* kSimSteps =
     "absent, present, silent, modbus-error, register, reply, identity, baud, clock, model, "
-    "ambient, rates, power-cycle";
+    "ambient, rates, power-cycle, chamber, plant, loop, latency, link";
+
+// The numbers of a step, in order, each named for its message.
+std::vector<double> decimals(Lexer& lexer, const std::string& usage,
+                             std::initializer_list<const char*> names) {
+  std::vector<double> values;
+  for (const char* name : names) values.push_back(decimal(lexer.word(usage.c_str()), name));
+  return values;
+}
 
 // "HH:MM:SS", 00:00:00 to 23:59:59, as seconds of the day.
 long timeOfDay(const std::string& text) {
@@ -307,6 +317,39 @@ Step simStep(Lexer& lexer) {
     }
   } else if (what == "power-cycle") {
     step.kind = StepKind::SimPowerCycle;
+  } else if (what == "chamber") {
+    const std::string model = lexer.word("sim chamber needs thermal or linear");
+    if (model != "thermal" && model != "linear")
+      throw Refusal{"sim chamber needs thermal or linear, not \"" + model + "\""};
+    step.kind = StepKind::SimChamber;
+    step.flag = model == "linear";
+  } else if (what == "plant") {
+    step.kind = StepKind::SimPlant;
+    step.degrees = decimals(lexer, "sim plant needs MASS HEATER COOLER LOSS DEAD-TIME",
+                            {"the thermal mass", "the heater power", "the cooler power",
+                             "the loss to the room", "the dead time"});
+    const std::vector<double>& d = step.degrees;
+    const std::string why =
+        sim::Chamber::refusal(sim::Chamber::Plant{d[0], d[1], d[2], d[3], d[4]});
+    if (!why.empty()) throw Refusal{why};
+  } else if (what == "loop") {
+    step.kind = StepKind::SimLoop;
+    step.degrees = decimals(lexer, "sim loop needs BAND INTEGRAL DERIVATIVE",
+                            {"the proportional band", "the integral time", "the derivative time"});
+    const std::vector<double>& d = step.degrees;
+    const std::string why = sim::Chamber::refusal(sim::Chamber::Loop{d[0], d[1], d[2]});
+    if (!why.empty()) throw Refusal{why};
+  } else if (what == "link") {
+    const std::string pace = lexer.word("sim link needs paced or instant");
+    if (pace != "paced" && pace != "instant")
+      throw Refusal{"sim link needs paced or instant, not \"" + pace + "\""};
+    step.kind = StepKind::SimLink;
+    step.flag = pace == "paced";
+  } else if (what == "latency") {
+    step.kind = StepKind::SimLatency;
+    step.seconds = decimal(lexer.word("sim latency needs milliseconds"), "the latency") / 1000;
+    if (step.seconds < 0 || step.seconds * 1000 > kLongestLatency)
+      throw Refusal{"the latency must lie from 0 to 10000 milliseconds"};
   } else {
     throw Refusal{"unknown sim step \"" + what + "\" (" + kSimSteps + ")"};
   }

@@ -36,6 +36,11 @@ enum class StepKind {
   SimRates,         // sim rates HEAT COOL DRIFT         (degrees[0..2], per second)
   SimPowerCycle,    // sim power-cycle
   SimRegisterOk,    // sim register REG clear            (number: answers again)
+  SimChamber,       // sim chamber thermal|linear        (flag: linear)
+  SimPlant,         // sim plant MASS HEATER COOLER LOSS DEAD-TIME   (degrees[0..4])
+  SimLoop,          // sim loop BAND INTEGRAL DERIVATIVE (degrees[0..2])
+  SimLatency,       // sim latency MILLISECONDS          (seconds)
+  SimLink,          // sim link paced|instant            (flag: paced)
 };
 
 enum class ControlState { Visible, Hidden, Enabled, Disabled, Selected, Unselected };

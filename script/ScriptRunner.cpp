@@ -414,6 +414,24 @@ std::string ScriptRunner::simulate(const Step& step) {
     case StepKind::SimRegisterOk:
       s.clearRegisterFault(static_cast<int>(step.number));
       break;
+    case StepKind::SimChamber:
+      s.controller().setChamberModel(step.flag ? sim::Chamber::Model::Linear
+                                               : sim::Chamber::Model::Thermal);
+      break;
+    case StepKind::SimPlant: {
+      const std::vector<double>& d = step.degrees;
+      s.controller().setPlant({d.at(0), d.at(1), d.at(2), d.at(3), d.at(4)});
+      break;
+    }
+    case StepKind::SimLoop:
+      s.controller().setLoop({step.degrees.at(0), step.degrees.at(1), step.degrees.at(2)});
+      break;
+    case StepKind::SimLatency:
+      s.converter().setLatency(step.seconds);
+      break;
+    case StepKind::SimLink:
+      s.converter().setPaced(step.flag);
+      break;
     default:
       return "not a sim step";
   }

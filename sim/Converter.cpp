@@ -1,6 +1,8 @@
 #include "Converter.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "Message.h"
@@ -20,6 +22,11 @@ std::string composeIdentity(const std::string& model) {
 }
 
 bool isBaud(long value) { return value == 9600 || value == 19200; }
+
+// RTU on the serial link: 11 bits a character, frames ended by 3.5 characters of silence.
+constexpr double kBitsPerCharacter = 11.0;
+constexpr double kFrameGap = 3.5;
+constexpr double kLongestLatency = 10.0;
 
 std::string formatRegister(std::uint16_t value, bool hex) {
   char text[8];
@@ -46,6 +53,18 @@ void Converter::failNextTransactions(int count, int code) {
 
 void Converter::setNextReply(std::string raw) { nextReply_ = std::move(raw); }
 
+void Converter::setLatency(double seconds) {
+  if (std::isfinite(seconds) && seconds >= 0 && seconds <= kLongestLatency) latency_ = seconds;
+}
+
+double Converter::linkSeconds(int baud, std::size_t requestBytes,
+                              std::optional<std::size_t> responseBytes, double latency) {
+  const double character = kBitsPerCharacter / std::max(baud, 1);
+  const double request = (static_cast<double>(requestBytes) + kFrameGap) * character;
+  if (!responseBytes) return request + kResponseTimeout;
+  return request + latency + (static_cast<double>(*responseBytes) + kFrameGap) * character;
+}
+
 void Converter::powerCycle() {
   input_.clear();
   overflow_ = false;
@@ -61,6 +80,7 @@ void Converter::powerCycle() {
   errorRegister_ = 0;
   baud_ = linkBaud_ = saved_.baud;
   rs485_ = linkRs485_ = saved_.rs485;
+  readyAt_ = 0;
   refreshService();
 }
 
@@ -357,6 +377,8 @@ std::optional<modbus::Bytes> Converter::transact(modbus::Bytes frame, std::size_
   exchange.request = frame;
 
   const bool linked = linkBaud_ == controller_.baud();
+  // Whether the converter waits for an answer that does not come (its response time-out).
+  bool waits = false;
   if (failCount_ > 0) {
     --failCount_;
     const int code = failCode_;
@@ -377,7 +399,15 @@ std::optional<modbus::Bytes> Converter::transact(modbus::Bytes frame, std::size_
   } else {
     if (linked) exchange.response = controller_.handle(frame);
     exchange.errorCode = judge(frame, exchange.response, expectedLength);
+    waits = exchange.errorCode == kTimeout;
   }
+  // Transactions follow each other on the link; the reply is complete when the last is done.
+  // A failure put on the bench by hand takes only its bytes' time.
+  const std::optional<std::size_t> answered =
+      waits ? std::nullopt : std::optional<std::size_t>(exchange.response.size());
+  if (paced_)
+    readyAt_ = std::max(readyAt_, exchange.time) +
+               linkSeconds(linkBaud_, frame.size(), answered, answered == 0 ? 0.0 : latency_);
   errorRegister_ = exchange.errorCode;
   if (exchange.errorCode != 0) status_.setEvent(StatusModel::DDE);
   if (listener_) listener_(exchange);

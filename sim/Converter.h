@@ -24,6 +24,11 @@ class Converter final : public Device {
   static constexpr int kDefaultBaud = 9600;
   static constexpr std::size_t kInputLimit = 1024;
 
+  // Seconds the converter waits for the controller's answer before it gives up (error 101).
+  static constexpr double kResponseTimeout = 0.5;
+  // Seconds the controller takes to begin its answer once a request has arrived.
+  static constexpr double kDefaultLatency = 0.005;
+
   // Modbus error register codes beyond the controller's own exception codes.
   static constexpr int kCrcError = 100;
   static constexpr int kTimeout = 101;
@@ -39,6 +44,20 @@ class Converter final : public Device {
   std::optional<std::uint8_t> serialPoll() override;
   void clear() override;
   bool requestingService() const override;
+  double readyAt() const override { return readyAt_; }
+
+  // Whether transactions take their time on the link (the default) or none at all.
+  void setPaced(bool paced) { paced_ = paced; }
+  bool paced() const { return paced_; }
+  // The controller's response latency, seconds (0 to 10; other values are ignored).
+  void setLatency(double seconds);
+  double latency() const { return latency_; }
+  // Seconds one transaction holds the serial link at `baud`: the request's bytes and the
+  // silence of 3.5 characters after it, then the latency, the response's bytes and its silence,
+  // or the response time-out when no answer comes (`responseBytes` none). RTU characters are 11
+  // bits: start, 8 data, parity (or a second stop bit), stop.
+  static double linkSeconds(int baud, std::size_t requestBytes,
+                            std::optional<std::size_t> responseBytes, double latency);
 
   // Identity: the whole *IDN? reply line (without its line feed), or just the model in it.
   void setIdentity(std::string text);
@@ -105,6 +124,10 @@ class Converter final : public Device {
   bus::Clock& clock_;
   WatlowF4& controller_;
   FrameListener listener_;
+  // The serial link is busy with this message's transactions until then.
+  double readyAt_ = 0;
+  double latency_ = kDefaultLatency;
+  bool paced_ = true;
 
   std::string identity_;
   std::string input_;

@@ -27,6 +27,9 @@ class Device {
   virtual void clear() = 0;
   // True while the device holds SRQ asserted.
   virtual bool requestingService() const = 0;
+  // Clock time at which what the device has to say is complete; a read addressed to it before
+  // then waits. At once for a device that answers from what it holds.
+  virtual double readyAt() const { return 0; }
 };
 
 // The IEEE 488.2 event and status registers every such instrument keeps.

@@ -63,10 +63,20 @@ void SimulatedBus::fail(int error, int extra, long count) {
   status_.ibcnt = static_cast<int>(count);
 }
 
-void SimulatedBus::timeOut(long count) {
-  const double seconds = timeoutSeconds(timeoutCode_);
+void SimulatedBus::timeOut(long count, double waited) {
+  const double seconds = timeoutSeconds(timeoutCode_) - waited;
   if (seconds > 0) clock_.sleepFor(seconds);
   fail(bus::EABO, bus::TIMO, count);
+}
+
+bool SimulatedBus::awaitReply(const Device& device, double& waited) {
+  waited = 0;
+  const double wait = device.readyAt() - clock_.now();
+  if (wait <= 0) return true;
+  const double limit = timeoutSeconds(timeoutCode_);
+  waited = limit > 0 ? std::min(wait, limit) : wait;
+  clock_.sleepFor(waited);
+  return waited == wait;
 }
 
 void SimulatedBus::refuse(int error) {
@@ -288,10 +298,12 @@ void SimulatedBus::receive(int board, bus::Addr4882 address, char* buffer, long 
     return;
   }
   Device* device = deviceAt(address);
+  // A reply still on its way over the converter's serial link is waited for, within the time-out.
+  double waited = 0;
   const std::optional<std::string_view> answer =
-      device ? device->talk() : std::optional<std::string_view>();
+      device && awaitReply(*device, waited) ? device->talk() : std::optional<std::string_view>();
   if (!answer) {
-    timeOut();
+    timeOut(0, waited);
     return;
   }
   const std::string_view reply = *answer;

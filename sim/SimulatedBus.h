@@ -18,7 +18,8 @@ namespace sim {
 //
 // Driver behaviour worth knowing:
 // - ibtmo takes the NI time-out codes (0 none, 1 = 10 us ... 11 = 1 s ... 17 = 1000 s); a read
-//   that times out lets exactly that much time pass on the clock.
+//   that times out lets exactly that much time pass on the clock. A read of the converter while
+//   its serial link is still busy with the message's transactions waits for them first.
 // - After ibonl(0, 0) the board is offline: every call but ibonl(0, 1) and SendIFC fails with
 //   ERR and ENEB; SendIFC brings it back online.
 // - Send, DevClear to an address where no device listens fail at once with ENOL. Receive and
@@ -118,7 +119,11 @@ class SimulatedBus final : public bus::Driver {
   Device* listenerAt(int address);
   void succeed(int extra = 0, long count = 0);
   void fail(int error, int extra = 0, long count = 0);
-  void timeOut(long count = 0);
+  // Fails with TIMO once the time-out has passed, `waited` seconds of it already.
+  void timeOut(long count = 0, double waited = 0);
+  // Waits, within the time-out, for what `device` has to say to be complete; false when the
+  // time-out came first. `waited` is the time it took.
+  bool awaitReply(const Device& device, double& waited);
   void refuse(int error);
 
   bus::Clock& clock_;

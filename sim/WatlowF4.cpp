@@ -35,21 +35,34 @@ bool inRange(int value, int low, int high) { return value >= low && value <= hig
 double fahrenheitToCelsius(double f) { return (f - 32.0) * 5.0 / 9.0; }
 double celsiusToFahrenheit(double c) { return c * 9.0 / 5.0 + 32.0; }
 
-// Moves `from` toward `to` by at most `step`, landing on it exactly.
-double approach(double from, double to, double step) {
-  if (std::fabs(to - from) <= step) return to;
-  return from < to ? from + step : from - step;
+constexpr double kDegreesFPerKelvin = 1.8;
+
+// Chamber steps due by `now`: the grid is counted from clock zero, so a temperature does not
+// depend on how often the controller was asked.
+long long stepsDue(double now) {
+  return static_cast<long long>(std::floor(now / Chamber::kStep + 1e-6));
 }
 
 }  // namespace
 
-WatlowF4::WatlowF4(bus::Clock& clock) : clock_(clock), lastUpdate_(clock.now()) {}
+WatlowF4::WatlowF4(bus::Clock& clock)
+    : clock_(clock),
+      lastUpdate_(clock.now()),
+      steps_(stepsDue(clock.now())),
+      chamber_(75.0, kDegreesFPerKelvin) {}
 
 // ---- time and temperature ------------------------------------------------------------------
 
 void WatlowF4::advance() {
   const double now = clock_.now();
-  if (now > lastUpdate_) simulate(now - lastUpdate_);
+  if (chamber_.model() == Chamber::Model::Linear) {
+    if (now > lastUpdate_) simulate(now - lastUpdate_);
+  } else {
+    for (const long long due = stepsDue(now); steps_ < due;) {
+      ++steps_;
+      chamber_.step(drive(static_cast<double>(steps_) * Chamber::kStep));
+    }
+  }
   lastUpdate_ = std::max(lastUpdate_, now);
 }
 
@@ -61,24 +74,13 @@ void WatlowF4::simulate(double seconds) {
   while (t < end) {
     const double dt = std::min(tick, end - t);
     t += dt;
-    const std::optional<double> target = controlTarget(t);
-    const double drifted = approach(temperature_, ambient_, driftRate_ * dt);
-    if (!target) {
-      temperature_ = drifted;
-    } else if (*target > temperature_ && heats()) {
-      temperature_ = approach(temperature_, *target, heatRate_ * dt);
-    } else if (*target < temperature_ && cools()) {
-      temperature_ = approach(temperature_, *target, coolRate_ * dt);
-    } else if (*target == temperature_ && (heats() || cools())) {
-      // Held on target by whichever output pushes against the drift.
-      const bool drifting_up = ambient_ > temperature_;
-      if ((drifting_up && !cools()) || (!drifting_up && !heats())) temperature_ = drifted;
-    } else {
-      // The output that would be needed is not set up; the other one stops the drift at target.
-      const bool crosses = (temperature_ - *target) * (drifted - *target) < 0;
-      temperature_ = crosses ? *target : drifted;
-    }
+    chamber_.drift(dt, drive(t));
   }
+}
+
+Chamber::Drive WatlowF4::drive(double at) {
+  const std::optional<double> target = controlTarget(at);
+  return {target, heats(), cools(), ambient_};
 }
 
 std::optional<double> WatlowF4::controlTarget(double at) {
@@ -149,7 +151,7 @@ double WatlowF4::targetNow(double at) {
     }
     startStep(next);
   }
-  return temperature_;
+  return chamber_.temperature();
 }
 
 void WatlowF4::finishRun(const Step* endStep) {
@@ -161,7 +163,28 @@ void WatlowF4::finishRun(const Step* endStep) {
 
 double WatlowF4::temperature() {
   advance();
-  return temperature_;
+  return chamber_.temperature();
+}
+
+const Chamber& WatlowF4::chamber() {
+  advance();
+  return chamber_;
+}
+
+void WatlowF4::setChamberModel(Chamber::Model model) {
+  advance();
+  chamber_.setModel(model);
+  steps_ = stepsDue(clock_.now());
+}
+
+void WatlowF4::setPlant(const Chamber::Plant& plant) {
+  advance();
+  chamber_.setPlant(plant);
+}
+
+void WatlowF4::setLoop(const Chamber::Loop& loop) {
+  advance();
+  chamber_.setLoop(loop);
 }
 
 void WatlowF4::setAmbient(double degrees) {
@@ -171,10 +194,7 @@ void WatlowF4::setAmbient(double degrees) {
 
 void WatlowF4::setRates(double heat, double cool, double drift) {
   advance();
-  const auto usable = [](double rate) { return std::isfinite(rate) && rate > 0; };
-  if (usable(heat)) heatRate_ = heat;
-  if (usable(cool)) coolRate_ = cool;
-  if (usable(drift)) driftRate_ = drift;
+  chamber_.setRates(heat, cool, drift);
 }
 
 void WatlowF4::setTimeOfDay(double secondsOfDay) {
@@ -203,7 +223,8 @@ void WatlowF4::changeUnit(int unit) {
     return unit == 1 ? fahrenheitToCelsius(v) : celsiusToFahrenheit(v);
   };
   const auto convertRegister = [&](int v) { return static_cast<int>(toRegister(convert(v))); };
-  temperature_ = convert(temperature_);
+  chamber_.changeUnit(unit == 1 ? 1.0 : kDegreesFPerKelvin,
+                      unit == 1 ? fahrenheitToCelsius : celsiusToFahrenheit);
   ambient_ = convert(ambient_);
   setPoint_ = convertRegister(setPoint_);
   lowLimit_ = convertRegister(lowLimit_);
@@ -250,7 +271,7 @@ std::uint8_t WatlowF4::read(int reg, std::int16_t& value) {
       value = 0;
       return 0;
     case f4::Temperature:
-      value = toRegister(temperature_);
+      value = toRegister(chamber_.temperature());
       return 0;
     case f4::ControlMode:
       value = run_ ? kModeRunning : kModeStatic;
@@ -600,7 +621,7 @@ std::uint8_t WatlowF4::profileAction(int action) {
       if (!selectedStep()) return modbus::kIllegalValue;
       advance();
       run_ = Run{selectedProfile_, static_cast<std::size_t>(selectedStep_ - 1), 0.0, 0.0,
-                 temperature_};
+                 chamber_.temperature()};
       hold_.reset();
       outputsOff_ = false;
       startStep(clock_.now());

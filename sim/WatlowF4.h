@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Chamber.h"
 #include "Clock.h"
 #include "Frame.h"
 
@@ -17,7 +18,8 @@ namespace sim {
 //
 // All temperatures are held in the unit register 901 selects and answered as whole degrees.
 // Time only moves when the controller is asked something: every access first catches the
-// simulation up with the clock, so a virtual clock can jump hours at once.
+// simulation up with the clock, so a virtual clock can jump hours at once. The chamber it
+// measures and drives is a Chamber (see Chamber.h).
 class WatlowF4 {
  public:
   static constexpr std::uint8_t kAddress = 1;
@@ -28,11 +30,6 @@ class WatlowF4 {
   // The step type a selection without a step reads: no step type there is.
   static constexpr std::int16_t kNoStep = 255;
   static constexpr int kDefaultBaud = 9600;
-
-  // Heating and cooling rates with an output set up, and the drift toward ambient, in degrees
-  // per second: the defaults of a new controller.
-  static constexpr double kDriveRate = 3.0;
-  static constexpr double kDriftRate = 0.5;
 
   enum StepType { kAutoStart = 0, kTimed = 1, kRampRate = 2, kSoak = 3, kEnd = 5 };
   enum EndAction { kEndHold = 0, kEndControlOff = 1, kEndAllOff = 2, kEndIdle = 3 };
@@ -58,12 +55,16 @@ class WatlowF4 {
   double ambient() const { return ambient_; }
   // 0 Fahrenheit, 1 Celsius (register 901).
   int unit() const { return unit_; }
-  // How fast the chamber heats, cools and drifts, in degrees per second of the current unit.
-  // Time up to now runs at the old rates; a rate that is not positive is ignored.
+  // The chamber as it is now. Changes to it take effect from now on: time up to now runs as
+  // before.
+  const Chamber& chamber();
+  void setChamberModel(Chamber::Model model);
+  // Parameters the chamber refuses (Chamber::refusal) are ignored.
+  void setPlant(const Chamber::Plant& plant);
+  void setLoop(const Chamber::Loop& loop);
+  // How fast the linear model heats, cools and drifts, in degrees per second of the current
+  // unit; a rate that is not positive is ignored.
   void setRates(double heat, double cool, double drift);
-  double heatRate() const { return heatRate_; }
-  double coolRate() const { return coolRate_; }
-  double driftRate() const { return driftRate_; }
   // Sets the controller's clock so that it now shows `secondsOfDay` after midnight.
   void setTimeOfDay(double secondsOfDay);
   double timeOfDay() const;
@@ -111,6 +112,7 @@ class WatlowF4 {
 
   void advance();
   void simulate(double seconds);
+  Chamber::Drive drive(double at);
   double targetNow(double at);
   void startStep(double at);
   double stepTarget(const Step& step, double elapsed) const;
@@ -130,14 +132,12 @@ class WatlowF4 {
 
   bus::Clock& clock_;
   double lastUpdate_;
+  long long steps_;           // the chamber's thermal steps since clock zero
   double clockOffset_ = 0.0;  // time of day at clock zero
   int baud_ = kDefaultBaud;
-  double heatRate_ = kDriveRate;
-  double coolRate_ = kDriveRate;
-  double driftRate_ = kDriftRate;
 
   int unit_ = 0;  // 0 Fahrenheit, 1 Celsius
-  double temperature_ = 75.0;
+  Chamber chamber_;
   double ambient_ = 75.0;
   int setPoint_ = 75;
   int lowLimit_ = -100;

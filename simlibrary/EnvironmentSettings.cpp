@@ -70,6 +70,57 @@ std::string rest(const std::vector<std::string>& w) {
   return text;
 }
 
+// The numbers after a step's first word, as many as `count`.
+std::vector<double> numbers(const std::vector<std::string>& w, std::size_t count,
+                            const std::string& step) {
+  if (w.size() != count + 1) throw Refusal{"\"" + step + "\" has the wrong words"};
+  std::vector<double> values;
+  for (std::size_t i = 1; i < w.size(); ++i) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(w[i].data(), w[i].data() + w[i].size(), value);
+    if (error != std::errc() || end != w[i].data() + w[i].size() || !std::isfinite(value))
+      throw Refusal{"\"" + w[i] + "\" is not a number"};
+    values.push_back(value);
+  }
+  return values;
+}
+
+// The chamber's model, plant and loop, the link's pace and latency; nothing for another step.
+Change chamberStep(const std::vector<std::string>& w, const std::string& step) {
+  const std::string& what = w.at(0);
+  if (what == "chamber") {
+    if (w.size() != 2 || (w[1] != "thermal" && w[1] != "linear"))
+      throw Refusal{"chamber takes thermal or linear"};
+    const auto model =
+        w[1] == "linear" ? sim::Chamber::Model::Linear : sim::Chamber::Model::Thermal;
+    return [=](auto& bus) { bus.controller().setChamberModel(model); };
+  }
+  if (what == "plant") {
+    const std::vector<double> v = numbers(w, 5, step);
+    const sim::Chamber::Plant plant{v[0], v[1], v[2], v[3], v[4]};
+    if (const std::string why = sim::Chamber::refusal(plant); !why.empty()) throw Refusal{why};
+    return [=](auto& bus) { bus.controller().setPlant(plant); };
+  }
+  if (what == "loop") {
+    const std::vector<double> v = numbers(w, 3, step);
+    const sim::Chamber::Loop loop{v[0], v[1], v[2]};
+    if (const std::string why = sim::Chamber::refusal(loop); !why.empty()) throw Refusal{why};
+    return [=](auto& bus) { bus.controller().setLoop(loop); };
+  }
+  if (what == "link") {
+    if (w.size() != 2 || (w[1] != "paced" && w[1] != "instant"))
+      throw Refusal{"link takes paced or instant"};
+    return [paced = w[1] == "paced"](auto& bus) { bus.converter().setPaced(paced); };
+  }
+  if (what == "latency") {
+    const double milliseconds = numbers(w, 1, step)[0];
+    if (milliseconds < 0 || milliseconds > 10000)
+      throw Refusal{"the latency must lie from 0 to 10000 milliseconds"};
+    return [=](auto& bus) { bus.converter().setLatency(milliseconds / 1000); };
+  }
+  return {};
+}
+
 Change fault(const std::string& step) {
   const std::vector<std::string> w = words(step);
   const std::string& what = w.at(0);
@@ -125,9 +176,10 @@ Change fault(const std::string& step) {
     }
     return [=](auto& bus) { bus.controller().setRates(r[0], r[1], r[2]); };
   }
+  if (Change change = chamberStep(w, step)) return change;
   throw Refusal{"unknown fault \"" + what +
                 "\" (absent, present, silent, modbus-error, register, reply, identity, baud, "
-                "model, ambient, rates)"};
+                "model, ambient, rates, chamber, plant, loop, latency, link)"};
 }
 
 std::vector<Change> faults(const std::string& text) {
@@ -183,6 +235,15 @@ std::string applyEnvironment(sim::SimulatedBus& bus, const Environment& environm
       const double degrees = decimal(*text, -1000, 3000, "the ambient");
       changes.push_back([=](auto& b) { b.controller().setAmbient(degrees); });
     }
+    // The chamber's variables take the words of the sim step of the same name.
+    static const std::pair<const char*, const char*> kChamberVariables[] = {
+        {"GPIBSIM_CHAMBER", "chamber "},
+        {"GPIBSIM_PLANT", "plant "},
+        {"GPIBSIM_LOOP", "loop "},
+        {"GPIBSIM_LATENCY", "latency "},
+        {"GPIBSIM_LINK", "link "}};
+    for (const auto& [variable, step] : kChamberVariables)
+      if (const auto text = take(variable)) changes.push_back(fault(step + *text));
     if (const auto text = take("GPIBSIM_FAULTS")) {
       for (Change& change : faults(*text)) changes.push_back(std::move(change));
     }

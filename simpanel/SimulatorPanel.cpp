@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "Form.h"
 #include "NumberText.h"
@@ -28,8 +29,20 @@ constexpr int kRefreshMs = 500;
 constexpr long kMostFailures = 65535;
 constexpr long kHighestBaud = 1000000;
 constexpr double kLowestAmbient = -1000, kHighestAmbient = 3000, kFastestRate = 1000;
+constexpr double kLongestLatency = 10000;  // ms
+
+QString capitalized(const char* text) {
+  QString out = QString::fromUtf8(text);
+  if (!out.isEmpty()) out[0] = out[0].toUpper();
+  return out;
+}
 
 std::string number(double value) { return bus::plainNumberText(value); }
+QString text(double value) { return QString::fromStdString(number(value)); }
+// Six significant digits, for the state shown.
+QString brief(double value) { return QString::number(value, 'g', 6); }
+// Rounded to a whole number; never "-0".
+QString wholeText(double value) { return QString::number(std::round(value) + 0.0, 'f', 0); }
 
 // The model field of an *IDN? line: "ORVANE,5630,SIM-000417,2.10" -> "5630".
 std::string modelOf(const std::string& identity) {
@@ -139,7 +152,13 @@ void SimulatorPanel::build() {
   line("Ambient (degrees):", ambient_, "txtAmbient", "cmdAmbient", "Set Ambient",
        &SimulatorPanel::ambient);
   line("Clock (HH:MM:SS):", clock_, "txtClock", "cmdClock", "Set Clock", &SimulatorPanel::clock);
-  controller->addWidget(label("Degrees a second:"), row++, 0, 1, 3);
+  paced_ = new QCheckBox("Link takes its time (RTU at the baud rate)", this);
+  paced_->setObjectName("chkLinkPaced");
+  connect(paced_, &QCheckBox::clicked, this, &SimulatorPanel::linkPaced);
+  controller->addWidget(paced_, row++, 0, 1, 3);
+  line("Link latency (ms):", latency_, "txtLatency", "cmdLatency", "Set Latency",
+       &SimulatorPanel::latency);
+  controller->addWidget(label("Linear chamber, degrees a second:"), row++, 0, 1, 3);
   auto* rates = new QHBoxLayout;
   rates->addWidget(label("heat"));
   rates->addWidget(edit(heatRate_, "txtHeatRate", 50));
@@ -149,6 +168,38 @@ void SimulatorPanel::build() {
   rates->addWidget(edit(driftRate_, "txtDriftRate", 50));
   controller->addLayout(rates, row, 0, 1, 2);
   controller->addWidget(button("cmdRates", "Set Rates", &SimulatorPanel::rates), row, 2);
+
+  auto* chamber = new QGroupBox("Chamber", this);
+  auto* plant = new QGridLayout(chamber);
+  grid->addWidget(chamber, 3, 0, 1, 2);
+  auto* chamberModels = new QHBoxLayout;
+  auto* chamberGroup = new QButtonGroup(this);
+  chamberModels->addWidget(label("Model:"));
+  for (auto [option, name, caption, linear] :
+       {std::tuple{&thermal_, "optChamberThermal", "Thermal (heat, lag, overshoot)", false},
+        std::tuple{&linear_, "optChamberLinear", "Linear (constant rates)", true}}) {
+    *option = new QRadioButton(caption, this);
+    (*option)->setObjectName(name);
+    chamberGroup->addButton(*option);
+    chamberModels->addWidget(*option);
+    connect(*option, &QRadioButton::clicked, this, [this, linear] { chamberModel(linear); });
+  }
+  chamberModels->addStretch();
+  plant->addLayout(chamberModels, 0, 0, 1, 7);
+  auto field = [&](const char* caption, QLineEdit*& box, const char* name, int r, int c) {
+    plant->addWidget(label(caption), r, c);
+    plant->addWidget(edit(box, name, 60), r, c + 1);
+  };
+  field("Thermal mass (kJ/K):", mass_, "txtMass", 1, 0);
+  field("Heater (W):", heater_, "txtHeater", 1, 2);
+  field("Cooler (W):", cooler_, "txtCooler", 1, 4);
+  field("Loss to room (W/K):", loss_, "txtLoss", 2, 0);
+  field("Dead time (s):", deadTime_, "txtDeadTime", 2, 2);
+  plant->addWidget(button("cmdPlant", "Set Plant", &SimulatorPanel::plant), 2, 6);
+  field("Band (degrees):", band_, "txtBand", 3, 0);
+  field("Integral (s):", integral_, "txtIntegral", 3, 2);
+  field("Derivative (s):", derivative_, "txtDerivative", 3, 4);
+  plant->addWidget(button("cmdLoop", "Set Loop", &SimulatorPanel::loop), 3, 6);
 
   state_ = new QLabel(this);
   state_->setObjectName("lblState");
@@ -189,28 +240,78 @@ QString SimulatorPanel::stateText() const {
   lines << "Identity: " + QString::fromStdString(bus::printableText(bench_.identity()));
   const char* unit = f4.unit() == 0 ? "F" : "C";
   lines << QString("Ambient: %1 %2; temperature: %3 %2")
-               .arg(QString::number(f4.ambient(), 'g', 6), unit,
-                    QString::number(f4.temperature(), 'f', 1));
-  lines << QString("Rates: heat %1, cool %2, drift %3 degrees a second")
-               .arg(QString::fromStdString(number(f4.heatRate())),
-                    QString::fromStdString(number(f4.coolRate())),
-                    QString::fromStdString(number(f4.driftRate())));
+               .arg(brief(f4.ambient()), unit, QString::number(f4.temperature(), 'f', 1));
+  const sim::Chamber& chamber = f4.chamber();
+  if (chamber.model() == sim::Chamber::Model::Linear) {
+    lines << "Chamber: linear";
+  } else {
+    const sim::Chamber::Flows& flows = chamber.flows();
+    lines << QString("Chamber: thermal, output %1 %: heater %2 W, cooler %3 W, to the room %4 W")
+                 .arg(wholeText(chamber.output()), wholeText(flows.heater), wholeText(flows.cooler),
+                      wholeText(flows.room));
+  }
+  const sim::Chamber::Plant& p = chamber.plant();
+  lines << QString("Plant: mass %1 kJ/K, heater %2 W, cooler %3 W, loss %4 W/K, dead time %5 s")
+               .arg(brief(p.thermalMass), brief(p.heaterPower), brief(p.coolerPower),
+                    brief(p.roomLoss), brief(p.deadTime));
+  const sim::Chamber::Loop& l = chamber.loop();
+  lines << QString("Loop: band %1 %2, integral %3 s, derivative %4 s")
+               .arg(brief(l.band), unit, brief(l.integral), brief(l.derivative));
+  const sim::Chamber::Rates& r = chamber.rates();
+  lines << QString("Linear rates: heat %1, cool %2, drift %3 degrees a second")
+               .arg(text(r.heat), text(r.cool), text(r.drift));
+  lines << (bench_.converter().paced()
+                ? QString("Link: paced, latency %1 ms, response time-out %2 ms")
+                      .arg(text(bench_.converter().latency() * 1000),
+                           text(sim::Converter::kResponseTimeout * 1000))
+                : QString("Link: instant"));
   lines << "Clock: " + timeText(f4.timeOfDay());
   return lines.join('\n');
+}
+
+void SimulatorPanel::fillBoxes() {
+  sim::WatlowF4& f4 = bench_.controller();
+  const sim::Chamber& chamber = f4.chamber();
+  const sim::Chamber::Plant& p = chamber.plant();
+  const sim::Chamber::Loop& l = chamber.loop();
+  const sim::Chamber::Rates& r = chamber.rates();
+  const std::pair<QLineEdit*, QString> boxes[] = {
+      {identity_, QString::fromStdString(bus::printableText(bench_.identity()))},
+      {baud_, QString::number(bench_.controllerBaud())},
+      {ambient_, brief(f4.ambient())},
+      {clock_, timeText(f4.timeOfDay())},
+      {latency_, brief(bench_.converter().latency() * 1000)},
+      {heatRate_, brief(r.heat)},
+      {coolRate_, brief(r.cool)},
+      {driftRate_, brief(r.drift)},
+      {mass_, brief(p.thermalMass)},
+      {heater_, brief(p.heaterPower)},
+      {cooler_, brief(p.coolerPower)},
+      {loss_, brief(p.roomLoss)},
+      {deadTime_, brief(p.deadTime)},
+      {band_, brief(l.band)},
+      {integral_, brief(l.integral)},
+      {derivative_, brief(l.derivative)},
+  };
+  for (const auto& [box, value] : boxes) box->setText(value);
 }
 
 void SimulatorPanel::refresh() {
   present_->setChecked(bench_.converterPresent());
   silent_->setChecked(bench_.converterSilent());
+  paced_->setChecked(bench_.converter().paced());
   const std::string shown = modelOf(bench_.identity());
   std::size_t model = std::size(kModels) - 1;
   for (std::size_t i = 0; i + 1 < std::size(kModels); ++i)
     if (shown == kModels[i]) model = i;
   models_[model]->setChecked(true);
+  const bool linear = bench_.controller().chamber().model() == sim::Chamber::Model::Linear;
+  (linear ? linear_ : thermal_)->setChecked(true);
   state_->setText(stateText());
 }
 
 void SimulatorPanel::showEvent(QShowEvent* event) {
+  fillBoxes();
   refresh();
   timer_->start();
   QWidget::showEvent(event);
@@ -362,6 +463,68 @@ void SimulatorPanel::clock() {
 void SimulatorPanel::powerCycle() {
   bench_.converter().powerCycle();
   done("sim power-cycle");
+}
+
+void SimulatorPanel::chamberModel(bool linear) {
+  sim::WatlowF4& f4 = bench_.controller();
+  if ((f4.chamber().model() == sim::Chamber::Model::Linear) == linear) return refresh();
+  f4.setChamberModel(linear ? sim::Chamber::Model::Linear : sim::Chamber::Model::Thermal);
+  done(linear ? "sim chamber linear" : "sim chamber thermal");
+}
+
+std::optional<std::vector<double>> SimulatorPanel::decimals(std::initializer_list<Field> fields) {
+  std::vector<double> values;
+  for (const Field& f : fields) {
+    bool ok = false;
+    const double value = f.box->text().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+      refuse(QString("%1 must be a number, not \"%2\"").arg(capitalized(f.what), f.box->text()));
+      return std::nullopt;
+    }
+    values.push_back(value);
+  }
+  return values;
+}
+
+void SimulatorPanel::plant() {
+  const auto v = decimals({{mass_, "the thermal mass"},
+                           {heater_, "the heater power"},
+                           {cooler_, "the cooler power"},
+                           {loss_, "the loss to the room"},
+                           {deadTime_, "the dead time"}});
+  if (!v) return;
+  const sim::Chamber::Plant plant{(*v)[0], (*v)[1], (*v)[2], (*v)[3], (*v)[4]};
+  if (const std::string why = sim::Chamber::refusal(plant); !why.empty())
+    return refuse(capitalized(why.c_str()));
+  bench_.controller().setPlant(plant);
+  std::string step = "sim plant";
+  for (double value : *v) step += " " + number(value);
+  done(step);
+}
+
+void SimulatorPanel::loop() {
+  const auto v = decimals({{band_, "the proportional band"},
+                           {integral_, "the integral time"},
+                           {derivative_, "the derivative time"}});
+  if (!v) return;
+  const sim::Chamber::Loop loop{(*v)[0], (*v)[1], (*v)[2]};
+  if (const std::string why = sim::Chamber::refusal(loop); !why.empty())
+    return refuse(capitalized(why.c_str()));
+  bench_.controller().setLoop(loop);
+  done("sim loop " + number(loop.band) + " " + number(loop.integral) + " " +
+       number(loop.derivative));
+}
+
+void SimulatorPanel::linkPaced(bool on) {
+  bench_.converter().setPaced(on);
+  done(on ? "sim link paced" : "sim link instant");
+}
+
+void SimulatorPanel::latency() {
+  const auto milliseconds = decimal(latency_, "The link latency", 0, kLongestLatency);
+  if (!milliseconds) return;
+  bench_.converter().setLatency(*milliseconds / 1000);
+  done("sim latency " + number(*milliseconds));
 }
 
 }  // namespace simpanel

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -20,9 +21,11 @@ namespace simpanel {
 
 // The built-in simulator's faults and conditions by hand: converter present and silent, failed
 // transactions, register faults, the controller's baud rate, the converter's identity and model,
-// ambient, heating and cooling rates, the controller's clock and a converter power cycle. Each
-// change is announced as the script step that makes it, so that a run can be repeated by a
-// script. The panel shows the bench as it is, whoever changed it.
+// ambient, the chamber (its model, the thermal plant, the controller's loop, the linear model's
+// rates), the link's latency, the controller's clock and a converter power cycle. Each change is
+// announced as the script step that makes it, so that a run can be repeated by a script. The
+// panel shows the bench as it is, whoever changed it; its boxes show the settings as they are
+// when it opens.
 class SimulatorPanel final : public QWidget {
   Q_OBJECT
  public:
@@ -36,6 +39,8 @@ class SimulatorPanel final : public QWidget {
 
   // Shows the bench's state now (also done on a timer while the panel is shown).
   void refresh();
+  // Puts the bench's settings as they are now in the boxes (done when the panel opens).
+  void fillBoxes();
   // The bench's state as the panel shows it, one line per part.
   QString stateText() const;
 
@@ -66,6 +71,17 @@ class SimulatorPanel final : public QWidget {
   void rates();
   void clock();
   void powerCycle();
+  void chamberModel(bool linear);
+  void plant();
+  void loop();
+  void latency();
+  void linkPaced(bool on);
+  // Several numbers from boxes, each in its range; nothing when one is refused.
+  struct Field {
+    QLineEdit* box;
+    const char* what;
+  };
+  std::optional<std::vector<double>> decimals(std::initializer_list<Field> fields);
 
   sim::SimulatedBus& bench_;
   Announce announce_;
@@ -83,6 +99,18 @@ class SimulatorPanel final : public QWidget {
   QLineEdit* coolRate_ = nullptr;
   QLineEdit* driftRate_ = nullptr;
   QLineEdit* clock_ = nullptr;
+  QRadioButton* thermal_ = nullptr;
+  QRadioButton* linear_ = nullptr;
+  QLineEdit* mass_ = nullptr;
+  QLineEdit* heater_ = nullptr;
+  QLineEdit* cooler_ = nullptr;
+  QLineEdit* loss_ = nullptr;
+  QLineEdit* deadTime_ = nullptr;
+  QLineEdit* band_ = nullptr;
+  QLineEdit* integral_ = nullptr;
+  QLineEdit* derivative_ = nullptr;
+  QLineEdit* latency_ = nullptr;
+  QCheckBox* paced_ = nullptr;
   QLabel* state_ = nullptr;
   QLabel* message_ = nullptr;
   QTimer* timer_ = nullptr;

@@ -251,6 +251,7 @@ TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
 // The simulated F4 heats at 3 degrees a second; a tick of the temperature display takes 0.1 s.
 TEST(LiveDisplayOnTheSimulator, FollowsTheHeaterTickByTick) {
   BusHarness<sim::SimulatedBus> b;
+  b.driver.controller().setChamberModel(sim::Chamber::Model::Linear);  // 3 degrees a second
   console::MainWindow w{b.gpib};
   type(w, "txtSetPt", "90");
   for (const char* button : {"cmdInitialize", "cmdStatic", "cmdSetPt", "cmdRdTemp2"})

@@ -11,14 +11,22 @@ using script::Step;
 
 // A step in one line: its kind, then only the fields that are set.
 std::string shown(const Step& s) {
-  static const char* const kinds[] = {
-      "Click",           "Select",         "Type",           "Key",
-      "Close",           "Open",            "ExpectText",     "ExpectState",    "ExpectBeeps",
-      "ExpectSent",      "ExpectSentNone", "ExpectPause",    "Wait",
-      "SimPresent",      "SimSilent",      "SimModbusError", "SimRegister",
-      "SimRegisterNone", "SimReply",       "SimIdentity",    "SimBaud",
-      "SimClock",        "SimModel",       "SimAmbient",     "SimRates",
-      "SimPowerCycle",   "SimRegisterOk"};
+  static const char* const kinds[] = {"Click",          "Select",
+                                      "Type",           "Key",
+                                      "Close",          "Open",
+                                      "ExpectText",     "ExpectState",
+                                      "ExpectBeeps",    "ExpectSent",
+                                      "ExpectSentNone", "ExpectPause",
+                                      "Wait",           "SimPresent",
+                                      "SimSilent",      "SimModbusError",
+                                      "SimRegister",    "SimRegisterNone",
+                                      "SimReply",       "SimIdentity",
+                                      "SimBaud",        "SimClock",
+                                      "SimModel",       "SimAmbient",
+                                      "SimRates",       "SimPowerCycle",
+                                      "SimRegisterOk",  "SimChamber",
+                                      "SimPlant",       "SimLoop",
+                                      "SimLatency",     "SimLink"};
   std::string t = kinds[static_cast<int>(s.kind)];
   if (!s.name.empty()) t += " " + s.name;
   if (!s.text.empty()) t += " [" + bus::escapeBytes(s.text) + "]";
@@ -58,6 +66,13 @@ TEST(ScriptParser, EveryStepForm) {
       {"sim rates 3 .5 1000", "SimRates d=3 d=0.5 d=1000"},
       {"sim power-cycle", "SimPowerCycle"},
       {"sim register 100 clear", "SimRegisterOk n=100"},
+      {"sim chamber linear", "SimChamber on"},
+      {"sim chamber thermal", "SimChamber"},
+      {"sim plant 2.5 2500 0 10 .5", "SimPlant d=2.5 d=2500 d=0 d=10 d=0.5"},
+      {"sim loop 10 0 2", "SimLoop d=10 d=0 d=2"},
+      {"sim latency 12.5", "SimLatency s=0.0125"},
+      {"sim link paced", "SimLink on"},
+      {"sim link instant", "SimLink"},
   };
   for (const auto& [line, step] : cases) {
     const script::ParsedLine parsed = script::parseLine(line);
@@ -79,8 +94,10 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"open trend(1)", "\"trend(1)\" is not a window's name"},
       {"click cmdSend now", "unexpected \"now\" at the end of the step"},
       {"click 9lives", "\"9lives\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
-      {"select optStep(2", "\"optStep(2\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
-      {"select optStep(x)", "\"optStep(x)\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"select optStep(2",
+       "\"optStep(2\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
+      {"select optStep(x)",
+       "\"optStep(x)\" is not a control name (NAME, NAME(INDEX) or WINDOW.NAME)"},
       {"type txtReg", "type needs the text to type (\"\" empties the box)"},
       {"type txtReg \"200", "the closing quote is missing"},
       {"type txtReg \"2\"00", "a blank must follow the closing quote"},
@@ -108,10 +125,23 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
       {"wait 86400.5", "wait is limited to 86400 seconds (a day)"},
       {"sim",
        "sim needs one of absent, present, silent, modbus-error, register, reply, identity, baud, "
-       "clock, model, ambient, rates, power-cycle"},
+       "clock, model, ambient, rates, power-cycle, chamber, plant, loop, latency, link"},
       {"sim gone",
        "unknown sim step \"gone\" (absent, present, silent, modbus-error, register, "
-       "reply, identity, baud, clock, model, ambient, rates, power-cycle)"},
+       "reply, identity, baud, clock, model, ambient, rates, power-cycle, chamber, plant, loop, "
+       "latency, link)"},
+      {"sim chamber", "sim chamber needs thermal or linear"},
+      {"sim chamber fast", "sim chamber needs thermal or linear, not \"fast\""},
+      {"sim plant 1 2 3 4", "sim plant needs MASS HEATER COOLER LOSS DEAD-TIME"},
+      {"sim plant 0 2500 1200 10 5",
+       "the thermal mass must lie above 0 and up to 100000 kJ per kelvin"},
+      {"sim plant 2.5 2500 1200 10 601", "the dead time must lie from 0 to 600 s"},
+      {"sim plant 2.5 2500 -1 10 5", "the cooler power must lie from 0 to 1000000 W"},
+      {"sim loop 10 20", "sim loop needs BAND INTEGRAL DERIVATIVE"},
+      {"sim loop 0 20 0", "the proportional band must lie above 0 and up to 10000 degrees"},
+      {"sim loop 10 20 x", "the derivative time must be a number such as 75 or -10.5, not \"x\""},
+      {"sim latency -1", "the latency must lie from 0 to 10000 milliseconds"},
+      {"sim link slow", "sim link needs paced or instant, not \"slow\""},
       {"sim silent", "sim silent needs on or off"},
       {"sim silent yes", "sim silent needs on or off, not \"yes\""},
       {"sim modbus-error", "sim modbus-error needs an error code"},
@@ -139,9 +169,11 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
     EXPECT_FALSE(parsed.step.has_value()) << line;
     EXPECT_EQ(parsed.error, error) << line;
   }
-  for (const std::string bad : {"24:00:00", "8:05:09", "12:60:00", "12:00:60", "12:00:00x", "1-:00:00"})
-    EXPECT_EQ(script::parseLine("sim clock " + bad).error,
-              "sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" + bad + "\"");
+  for (const std::string bad :
+       {"24:00:00", "8:05:09", "12:60:00", "12:00:60", "12:00:00x", "1-:00:00"})
+    EXPECT_EQ(
+        script::parseLine("sim clock " + bad).error,
+        "sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" + bad + "\"");
 }
 
 }  // namespace

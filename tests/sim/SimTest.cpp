@@ -23,7 +23,8 @@ const std::string kIdn = "ORVANE,5630,SIM-000417,2.10\n", kFull(1100, 'X'), kPad
 // The simulated bus on virtual time, driven by steps joined by " | ": LINE sends LINE (line
 // feed, EOI) and reads the reply; >LINE only sends, }LINE ends it with EOI, )LINE without end;
 // < reads 256 bytes (<3: three); $ polls; ! clears; @7 after the mark addresses 7 (!@-1: all);
-// ~S lets S seconds pass; %60 sets the room temperature; 300=5 ?300 write and read controller
+// ~S lets S seconds pass; %60 sets the room temperature; L puts the chamber on its linear model
+// (a constant 3 degrees a second, landing on the set point); 300=5 ?300 write and read controller
 // registers, ?T its exact temperature; &0103012C0001 hands it that frame with CRC; # gives the
 // Modbus frames since the last #. A step leaves the bytes read ("+" without EOI), the polled
 // byte, a refused register access with "!" and its code, "E" and iberr, or "T" and the seconds
@@ -57,6 +58,7 @@ struct Sim {
     const double start = clock.now();
     if (kind == '~') return clock.sleepFor(std::stod(s.erase(0, 1))), "";
     if (kind == '%') return f4.setAmbient(std::stod(s.erase(0, 1))), "";
+    if (s == "L") return f4.setChamberModel(sim::Chamber::Model::Linear), "";
     if (kind == '#') return "#" + std::exchange(frames, "");
     if (kind == '?' || std::isdigit(kind)) return registers(s);
     modbus::Bytes frame;
@@ -140,11 +142,12 @@ TEST(Converter, Sessions) {
        "-40;5270,42,1187,302,1,2311\n | FFD8;1496;HEXL\n | 73;ASCII\n | -1;0\n | [] | "
        "2;8\n | 2\n | 1,1\n | 0;7,3\n | 3\n | 0;ASCII;1\n"},
       {"R 0,1 | # | >W 300,-40 | # | >W 4000,3,1 | # | R 9999,1 | # | >W 0,1 | # | >C 0;W 300,80 | "
-       "C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | >C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1",
+       "C?;E? | >R 0,1 | E? | >C 2;W 300,1 | E? | >C 247;R 0,1;C 248;R 0,1;C 1 | # | R 300,1 | "
+       "~1 | R 300,1",
        "5270\n | # 010300000001840A>0103021496372A | # 0106012CFFD80855>0106012CFFD80855 | "
        "# 01100FA00002040003000189E7>01100FA0000242FE | [] | # 0103270F0001BEBD>018302C0F1 | "
        "# 010600000001480A>018602C3A1 | 0;0\n | 101\n | 101\n | # 0006012C00504812> "
-       "00030000000185DB> 0206012C0001880C> F70300000001909C> FF030000000191D4> | 80\n"},
+       "00030000000185DB> 0206012C0001880C> F70300000001909C> FF030000000191D4> | T1 | 80\n"},
       {">*SRE 16 | )*IDN | >? | $ | < | }R 0,1 | < | )*ESR? | } | < | > | < | >*IDN? | )" + kFull +
            " | ! | *ESR? | >*IDN? | !@-1 | < | >*ESE 32;*SRE 32 | >" + std::string(1020, ' ') +
            "*CLS | *ESR? | >*CLS" + std::string(1021, ' ') + " | $ | *ESR? | }" + kFull,
@@ -229,12 +232,12 @@ TEST(Controller, Sessions) {
        "13 0 5 | 14 1 0 30 0 | 0"},
       {"300=212 901=1 ?300 ?100 ?602 ?603 ?901 901=1 ?300 | ~100 | ?100 901=0 ?300 ?100",
        "100 24 -73 538 1 100 | 24 212 75"},
-      {"700=1 717=2 300=150 | ~1 | ?100 | ~23 | ?T | ~1 | ?T | 300=60 | ~29 | ?100 | ~1 | ?T",
+      {"L | 700=1 717=2 300=150 | ~1 | ?100 | ~23 | ?T | ~1 | ?T | 300=60 | ~29 | ?100 | ~1 | ?T",
        "78 | 147 | 150 | 63 | 60"},
-      {"~10 | %85 | ~10 | ?T | 300=150 | ~100 | ?T", "80 | 85"},
-      {"602=50 700=1 717=2 300=50 | %60 | ~40 | ?100 300=51 | ~3 | ?T", "60 | 51"},
-      {"700=1 300=80 | ~1.5 | ?100 | ~0.5 | ?T | %100 | ~10 | ?T", "80 | 80 | 85"},
-      {"717=2 300=70 | %90 | ~1.8 | ?T | %50 | ~10 | ?T", "70 | 65"},
+      {"L | ~10 | %85 | ~10 | ?T | 300=150 | ~100 | ?T", "80 | 85"},
+      {"L | 602=50 700=1 717=2 300=50 | %60 | ~40 | ?100 300=51 | ~3 | ?T", "60 | 51"},
+      {"L | 700=1 300=80 | ~1.5 | ?100 | ~0.5 | ?T | %100 | ~10 | ?T", "80 | 80 | 85"},
+      {"L | 717=2 300=70 | %90 | ~1.8 | ?T | %50 | ~10 | ?T", "70 | 65"},
       {"4002=1 4003=1 4001=2 4002=2 4001=1 4002=2 4003=5 4002=2 4001=3 4002=2 4001=5 4002=2 "
        "4001=3 4003=2 4001=1 ?4003 4001=2 ?4003 4002=4 ?4003 4001=3 ?4003 4002=4 | 4001=1 "
        "4003=0 4009=24 4009=23 4003=1 4009=100 4009=0 4010=60 4010=0 4011=60 4011=0 4003=2 "
@@ -262,7 +265,7 @@ TEST(Controller, Sessions) {
 TEST(Controller, ProfilesRun) {
   Sim s;
   EXPECT_EQ(
-      s.run("700=1 717=2 | %70 | 4002=1 4002=2 4003=0 4011=30 4001=2 4002=2 4003=2 4011=600 "
+      s.run("L | 700=1 717=2 | %70 | 4002=1 4002=2 4003=0 4011=30 4001=2 4002=2 4003=2 4011=600 "
             "4044=95 4001=3 4002=2 4003=3 4011=30 4001=4 4002=2 4003=5 4060=0 | 4002=1 4002=2 "
             "4003=1 4010=5 4044=131 4001=2 4002=2 4003=5 4060=2 | 4002=1 4002=2 4003=3 "
             "4011=10 | ~1000 | 1916=23 1917=59 1918=30 4000=1 4001=1 4002=5 ?200 | ~59 | ?300 "
@@ -274,6 +277,130 @@ TEST(Controller, ProfilesRun) {
       "2 | 75 | 85 85 4002=3!3 4002=255!3 4003=3!3 4002=2!3 | 95 | 95 95 0 35 333 35 95 9999 "
       "95 75 | 103 103 2 39 | 75 0 | 2 | 0 131 130.5 | 0 75 | 75");
   EXPECT_EQ(s.f4.stepCount(1) * 10 + s.f4.stepCount(2), 42);
+}
+
+// The thermal chamber's answer to a set point after the setup steps, watched every step for
+// `seconds`: the highest and lowest temperature, when it first came within half a degree of the
+// target and from when it stayed there ("never"), and where it ended.
+std::string response(const std::string& setup, double target, double seconds,
+                     const sim::Chamber::Plant& plant = {}, const sim::Chamber::Loop& loop = {}) {
+  Sim s;
+  s.f4.setPlant(plant), s.f4.setLoop(loop);
+  s.run(setup);
+  const double start = s.clock.now();
+  double high = s.f4.temperature(), low = high, reached = -1, settled = -1, t = 0;
+  while (t < seconds) {
+    s.clock.sleepFor(0.1);
+    t = s.clock.now() - start;
+    const double now = s.f4.temperature();
+    high = std::max(high, now), low = std::min(low, now);
+    const bool near = std::fabs(now - target) <= 0.5;
+    if (near && reached < 0) reached = t;
+    if (near && settled < 0) settled = t;
+    if (!near) settled = -1;
+  }
+  const auto when = [](double at) { return at < 0 ? std::string("never") : num(std::round(at)); };
+  char text[96];
+  std::snprintf(text, sizeof text, "%.1f..%.1f, near %s, settled %s, ends %.1f", low, high,
+                when(reached).c_str(), when(settled).c_str(), s.f4.temperature());
+  return text;
+}
+
+TEST(Chamber, PlantResponses) {
+  const std::string settled150 = "700=1 717=2 300=150 | ~300 | ";
+  const struct {
+    const char* what;
+    std::string setup;
+    double target;
+    const char* expected;
+    sim::Chamber::Plant plant = {};
+    sim::Chamber::Loop loop = {};
+  } rows[] = {
+      // A few degrees over, within half a degree after 79 s (two minutes at most).
+      {"heats from the room, overshoots, settles", "700=1 717=2 300=150", 150,
+       "75.0..152.9, near 50, settled 79, ends 150.0"},
+      {"cools more slowly than it heats", settled150 + "300=75", 75,
+       "72.9..150.0, near 81, settled 108, ends 75.0"},
+      {"heat only", "700=1 300=150", 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
+      {"heat only, a lower set point: the walls alone", settled150 + "717=0 300=100", 100,
+       "100.1..150.0, near 277, settled 277, ends 100.1"},
+      {"cool only, a higher set point", "717=2 300=150", 150,
+       "75.0..75.0, near never, settled never, ends 75.0"},
+      {"no output set up: to the room", "300=150 | %60", 60,
+       "64.5..75.0, near never, settled never, ends 64.5"},
+      {"in Celsius: 150 F becomes 66 C", settled150 + "901=1", 66,
+       "65.6..66.4, near 0, settled 0, ends 66.0"},
+      {"set point off: to the room", settled150 + "300=-100 | %60", 60,
+       "87.6..150.0, near never, settled never, ends 87.6"},
+      {"a derivative damps the overshoot",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..151.8, near 51, settled 62, ends 150.0",
+       {},
+       {10, 20, 1}},
+      {"twice the dead time: the same loop swings on",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..161.1, near 55, settled never, ends 160.6",
+       {2.5, 2500, 1200, 10, 10}},
+      {"proportional only: short of the set point",
+       "700=1 717=2 300=150",
+       150,
+       "75.0..151.8, near 51, settled never, ends 148.4",
+       {},
+       {10, 0, 0}},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(response(row.setup, row.target, 300, row.plant, row.loop), row.expected) << row.what;
+}
+
+// A minute's ramp from the room to 150, then a minute's soak: set point and temperature every
+// ten seconds. The temperature lags the ramp and overshoots where it ends.
+TEST(Chamber, ProfileRampFollowedWithLag) {
+  Sim s;
+  s.run(
+      "700=1 717=2 4002=1 4002=2 4003=1 4010=1 4044=150 4001=2 4002=2 4003=3 4010=1 4001=3 "
+      "4002=2 4003=5 4001=1 4002=5");
+  std::string seen;
+  for (int t = 10; t <= 130; t += 10) seen += s.run("~10 | ?300 ?100") + ", ";
+  EXPECT_EQ(seen,
+            "88 78, 100 95, 113 110, 125 123, 138 137, 150 149, 150 159, 150 154, 150 149, "
+            "150 150, 150 150, 150 150, 150 150, ");
+}
+
+// What a read of the converter waits for after its line went out: the transactions' bytes at the
+// link's baud rate, 3.5 characters of silence after each frame, the controller's latency, or the
+// converter's response time-out when no answer comes.
+TEST(Converter, LinkTakesItsTime) {
+  const struct {
+    const char* setup;  // the bench before the line is sent
+    const char* line;
+    const char* expected;  // the reply read, and after how many milliseconds
+  } rows[] = {
+      {"", "R 100,1", "75\n 30.208"},        {"", "W 300,90;R 300,1", "90\n 61.563"},
+      {"19200", "R 100,1", "75\n 17.604"},   {"silent", "R 100,1", "[] 513.177"},
+      {"latency", "R 100,1", "75\n 75.208"}, {"instant", "R 100,1", "75\n 0"},
+      {"injected", "R 100,1", "[] 17.188"},
+  };
+  for (const auto& row : rows) {
+    Sim s;
+    const std::string setup = row.setup;
+    if (setup == "19200") s.run(">SYST:COMM:SER 19200;SYST:COMM:SER:UPD"), s.f4.setBaud(19200);
+    if (setup == "silent") s.bus.setRegisterSilent(100);
+    if (setup == "latency") s.bus.converter().setLatency(0.05);
+    if (setup == "instant") s.bus.converter().setPaced(false);
+    if (setup == "injected") s.bus.failNextTransactions(1, 101);
+    const double start = s.clock.now();
+    const std::string reply = s.run(row.line);
+    char ms[32];
+    std::snprintf(ms, sizeof ms, " %.3f", (s.clock.now() - start) * 1000);
+    EXPECT_EQ(reply + (std::string(ms) == " 0.000" ? " 0" : ms), row.expected) << row.setup;
+  }
+  // A read whose time-out is shorter than the wait times out; the reply comes later.
+  Sim s;
+  s.bus.setRegisterSilent(100);
+  s.bus.ibtmo(0, 9);  // 100 ms
+  EXPECT_EQ(s.run(">R 100,1 | < | < | ~0.4 | < | E?"), "T0.1 | T0.1 | [] | 101\n");
 }
 
 TEST(Bus, DriverCallsAndListenerSearch) {

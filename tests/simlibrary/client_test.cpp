@@ -476,4 +476,17 @@ TEST(Threads, ManyClientsAtOnce) {
   EXPECT_GT(total, 0);
 }
 
+// GPIBSIM_PLANT="0.01 10000 0 0 0" GPIBSIM_LATENCY=150: ten joules a kelvin heated by 10 kW
+// without loss or dead time, behind a controller that takes 150 ms to answer.
+TEST(ChamberBench, HeatsInOneStepAndAnswersLate) {
+  const int ud = openConverter();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(write(ud, "W 700,1;W 300,150;R 300,1"), "0100/0/25");
+  EXPECT_EQ(read(ud), "150\n 2100/0/4");  // after three transactions
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(450));
+  // One step at full heat: 75 F + 1.8 * 10 kW * 0.1 s / 10 J/K; then the loop holds it off.
+  write(ud, "R 100,1");
+  EXPECT_EQ(read(ud), "255\n 2100/0/4");
+}
+
 }  // namespace

@@ -7,6 +7,24 @@
 
 namespace {
 
+// The chamber and the link, where they differ from a new bench's.
+std::string chamber(sim::SimulatedBus& bus) {
+  const sim::Chamber& c = bus.controller().chamber();
+  const sim::Chamber::Plant p = c.plant();
+  const sim::Chamber::Loop l = c.loop();
+  std::string text;
+  if (c.model() == sim::Chamber::Model::Linear) text += " linear";
+  if (p != sim::Chamber::Plant{})
+    for (double v : {p.thermalMass, p.heaterPower, p.coolerPower, p.roomLoss, p.deadTime})
+      text += " " + std::to_string(v);
+  if (l != sim::Chamber::Loop{})
+    for (double v : {l.band, l.integral, l.derivative}) text += " " + std::to_string(v);
+  if (!bus.converter().paced()) text += " instant";
+  if (bus.converter().latency() != sim::Converter::kDefaultLatency)
+    text += " " + std::to_string(bus.converter().latency());
+  return text;
+}
+
 // The bench as the variables can change it, in one line.
 std::string describe(sim::SimulatedBus& bus) {
   return std::to_string(bus.converterAddress()) + " " + std::to_string(bus.instrumentAddress()) +
@@ -14,7 +32,7 @@ std::string describe(sim::SimulatedBus& bus) {
          std::to_string(bus.pendingFailures()) + "x" + std::to_string(bus.pendingFailureCode()) +
          (bus.converterSilent() ? " silent" : "") + (bus.converterPresent() ? "" : " absent") +
          " " + std::to_string(bus.controllerBaud()) + " " +
-         std::to_string(bus.registerFaults().size());
+         std::to_string(bus.registerFaults().size()) + chamber(bus);
 }
 
 TEST(EnvironmentSettings, VariablesSetTheBenchOrLeaveItWhole) {
@@ -57,8 +75,29 @@ TEST(EnvironmentSettings, VariablesSetTheBenchOrLeaveItWhole) {
       {{{"GPIBSIM_FAULTS", "smoke on"}},
        "",
        "gpibsim: GPIBSIM_FAULTS=\"smoke on\" cannot be used: unknown fault \"smoke\" (absent, "
-       "present, silent, modbus-error, register, reply, identity, baud, model, ambient, rates); "
-       "the default bench runs instead"},
+       "present, silent, modbus-error, register, reply, identity, baud, model, ambient, rates, "
+       "chamber, plant, loop, latency, link); the default bench runs instead"},
+      {{{"GPIBSIM_CHAMBER", "linear"},
+        {"GPIBSIM_PLANT", "5 3000 1500 12 2"},
+        {"GPIBSIM_LOOP", " 8 30 1 "},
+        {"GPIBSIM_LATENCY", "20"},
+        {"GPIBSIM_LINK", "instant"}},
+       plain + " linear 5.000000 3000.000000 1500.000000 12.000000 2.000000 8.000000 30.000000 "
+               "1.000000 instant 0.020000",
+       ""},
+      {{{"GPIBSIM_FAULTS", "chamber linear; latency 0"}}, plain + " linear 0.000000", ""},
+      {{{"GPIBSIM_PLANT", "5 3000 1500 12"}}, "",
+       "gpibsim: GPIBSIM_PLANT=\"5 3000 1500 12\" cannot be used: \"plant 5 3000 1500 12\" has "
+       "the wrong words; the default bench runs instead"},
+      {{{"GPIBSIM_LOOP", "8 30 -1"}}, "",
+       "gpibsim: GPIBSIM_LOOP=\"8 30 -1\" cannot be used: the derivative time must lie from 0 "
+       "to 10000 s; the default bench runs instead"},
+      {{{"GPIBSIM_CHAMBER", "cold"}}, "",
+       "gpibsim: GPIBSIM_CHAMBER=\"cold\" cannot be used: chamber takes thermal or linear; the "
+       "default bench runs instead"},
+      {{{"GPIBSIM_LATENCY", "5ms"}}, "",
+       "gpibsim: GPIBSIM_LATENCY=\"5ms\" cannot be used: \"5ms\" is not a number; the default "
+       "bench runs instead"},
   };
   for (const auto& row : rows) {
     bus::VirtualClock clock;

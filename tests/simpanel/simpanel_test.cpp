@@ -25,14 +25,24 @@ using bus::plainNumberText;
 std::string fields(sim::SimulatedBus& b) {
   std::ostringstream s;
   sim::WatlowF4& c = b.controller();
+  const sim::Chamber::Rates& r = c.chamber().rates();
   s << "present=" << b.converterPresent() << "\nsilent=" << b.converterSilent()
     << "\nfail=" << b.pendingFailures() << "/" << b.pendingFailureCode() << "\nfaults=";
   for (const auto& [reg, f] : b.registerFaults())
     s << reg << ":" << (f.silent ? "none" : std::to_string(f.value)) << " ";
   s << "\nbaud=" << b.controllerBaud() << "\nid=" << b.identity()
-    << "\nambient=" << plainNumberText(c.ambient()) << "\nrates=" << plainNumberText(c.heatRate())
-    << "/" << plainNumberText(c.coolRate()) << "/" << plainNumberText(c.driftRate())
-    << "\nclock=" << c.timeOfDay() << "\nesr=" << int(b.converter().esr());
+    << "\nambient=" << plainNumberText(c.ambient()) << "\nrates=" << plainNumberText(r.heat) << "/"
+    << plainNumberText(r.cool) << "/" << plainNumberText(r.drift) << "\nclock=" << c.timeOfDay()
+    << "\nesr=" << int(b.converter().esr())
+    << "\nchamber=" << (c.chamber().model() == sim::Chamber::Model::Linear ? "linear" : "thermal")
+    << "\nplant=";
+  const sim::Chamber::Plant& p = c.chamber().plant();
+  for (double v : {p.thermalMass, p.heaterPower, p.coolerPower, p.roomLoss, p.deadTime})
+    s << plainNumberText(v) << " ";
+  const sim::Chamber::Loop& l = c.chamber().loop();
+  s << "\nloop=" << plainNumberText(l.band) << " " << plainNumberText(l.integral) << " "
+    << plainNumberText(l.derivative) << "\nlink=" << (b.converter().paced() ? "paced " : "instant ")
+    << plainNumberText(b.converter().latency());
   return s.str();
 }
 
@@ -88,6 +98,14 @@ TEST(SimulatorPanel, EachActionChangesTheBenchAndIsAnnouncedAsItsStep) {
        "rates=6/1.5/0.25"},
       {"txtClock=12:30:05|cmdClock", "sim clock 12:30:05", "clock=45005"},
       {"cmdPowerCycle", "sim power-cycle", "esr=128"},
+      {"optChamberLinear|optChamberLinear|optChamberThermal",
+       "sim chamber linear; sim chamber thermal", ""},
+      {"optChamberLinear", "sim chamber linear", "chamber=linear"},
+      {"txtMass=5|txtHeater=3000|txtCooler=0|txtLoss= 12.5|txtDeadTime=2|cmdPlant",
+       "sim plant 5 3000 0 12.5 2", "plant=5 3000 0 12.5 2 "},
+      {"txtBand=8|txtIntegral=0|txtDerivative=3|cmdLoop", "sim loop 8 0 3", "loop=8 0 3"},
+      {"txtLatency=20|cmdLatency", "sim latency 20", "link=paced 0.02"},
+      {"chkLinkPaced", "sim link instant", "link=instant 0.005"},
   };
   for (const auto& [actions, announced, changed] : rows) {
     Panel p;
@@ -110,6 +128,13 @@ TEST(SimulatorPanel, BadInputIsRefusedWithAMessageAndChangesNothing) {
        "The ambient must be a number from -1000 and up to 3000, not \"nan\""},
       {"txtHeatRate=3|txtCoolRate=0|txtDriftRate=1|cmdRates",
        "The cool rate must be a number above 0 and up to 1000, not \"0\""},
+      {"txtMass=heavy|cmdPlant", "The thermal mass must be a number, not \"heavy\""},
+      {"txtMass=2.5|txtHeater=1|txtCooler=1|txtLoss=1|txtDeadTime=700|cmdPlant",
+       "The dead time must lie from 0 to 600 s"},
+      {"txtBand=0|txtIntegral=1|txtDerivative=1|cmdLoop",
+       "The proportional band must lie above 0 and up to 10000 degrees"},
+      {"txtLatency=-1|cmdLatency",
+       "The link latency must be a number from 0 and up to 10000, not \"-1\""},
       {"txtClock=24:00:00|cmdClock",
        "The clock must be a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"24:00:00\""},
   };
@@ -129,16 +154,38 @@ TEST(SimulatorPanel, ShowsChangesMadeBehindItsBack) {
   p.bench.setRegisterSilent(100);
   p.bench.setRegisterValue(5, 0xFFD8);
   p.bench.converter().setModel("5620");
-  p.bench.controller().write(901, 1);  // Celsius
-  p.bench.controller().setTimeOfDay(3723.9);
+  p.bench.converter().setPaced(false);
+  sim::WatlowF4& f4 = p.bench.controller();
+  f4.setPlant({3, 2000, 1000, 8, 4});
+  f4.write(700, 1), f4.write(300, 150);  // heating for half a minute
+  p.clock.sleepFor(30);
+  f4.write(901, 1);  // Celsius
+  f4.setTimeOfDay(3723.9);
   p.panel.refresh();
   EXPECT_EQ(label(&p.panel, "lblState"),
             "Converter: absent, silent\nFailures pending: 2 with code 3\n"
             "Register faults: 5 answers -40; 100 answers nothing\nController baud: 9600\n"
-            "Identity: ORVANE,5620,SIM-000417,2.10\nAmbient: 23.8889 C; temperature: 23.9 C\n"
-            "Rates: heat 3, cool 3, drift 0.5 degrees a second\nClock: 01:02:03");
+            "Identity: ORVANE,5620,SIM-000417,2.10\nAmbient: 23.8889 C; temperature: 40.6 C\n"
+            "Chamber: thermal, output 100 %: heater 2000 W, cooler 0 W, to the room 134 W\n"
+            "Plant: mass 3 kJ/K, heater 2000 W, cooler 1000 W, loss 8 W/K, dead time 4 s\n"
+            "Loop: band 5.55556 C, integral 20 s, derivative 0 s\n"
+            "Linear rates: heat 3, cool 3, drift 0.5 degrees a second\nLink: instant\n"
+            "Clock: 01:02:03");
   EXPECT_FALSE(p.panel.findChild<QAbstractButton*>("chkPresent")->isChecked());
+  EXPECT_FALSE(p.panel.findChild<QAbstractButton*>("chkLinkPaced")->isChecked());
   EXPECT_TRUE(p.panel.findChild<QAbstractButton*>("optModel5620")->isChecked());
+  EXPECT_TRUE(p.panel.findChild<QAbstractButton*>("optChamberThermal")->isChecked());
+  // Opened, its boxes hold the settings as they are.
+  p.panel.show();
+  std::string boxes;
+  for (const QLineEdit* box : p.panel.findChildren<QLineEdit*>())
+    boxes += box->objectName().toStdString() + "=" + box->text().toStdString() + " ";
+  EXPECT_EQ(boxes,
+            "txtIdentity=ORVANE,5620,SIM-000417,2.10 txtFailCount= txtFailCode= txtRegister= "
+            "txtRegisterValue= txtBaud=9600 txtAmbient=23.8889 txtClock=01:02:03 txtLatency=5 "
+            "txtHeatRate=3 txtCoolRate=3 txtDriftRate=0.5 txtMass=3 txtHeater=2000 "
+            "txtCooler=1000 txtLoss=8 txtDeadTime=4 txtBand=5.55556 txtIntegral=20 "
+            "txtDerivative=0 ");
 }
 
 // The operator's reason for the panel: a fault set there reaches the console's error box.

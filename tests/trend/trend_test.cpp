@@ -76,6 +76,9 @@ void press(QWidget* window, const char* name) {
 TEST(Collector, GathersWhatTheHandlersReadAndWrite) {
   bus::VirtualClock clock;
   sim::SimulatedBus driver{clock};
+  // Readings known beforehand, at the handlers' own times: the linear chamber, an instant link.
+  driver.controller().setChamberModel(sim::Chamber::Model::Linear);
+  driver.converter().setPaced(false);
   bus::SilentSound sound;
   bus::Observers observers;
   trend::Collector collector(clock);
@@ -273,7 +276,8 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   EXPECT_TRUE(slurp(dir.filePath("c.svg").toStdString()).find("<svg") != std::string::npos);
   EXPECT_EQ(t->findChild<QLabel*>("lblLog")->text(), "Logging to " + dir.filePath("day.csv"));
   c.main.Timer1_Timer();
-  EXPECT_EQ(slurp(dir.filePath("day.csv").toStdString()).substr(48), ",121.000,75,,F,\n");
+  // 121 s of ticks, and the three silent readings' wait for the converter's response time-out.
+  EXPECT_EQ(slurp(dir.filePath("day.csv").toStdString()).substr(48), ",122.327,75,,F,\n");
   press(t, "cmdStopLog");
   EXPECT_FALSE(t->saveChart(dir.filePath("no/such.png")));
   EXPECT_EQ(t->findChild<QLabel*>("lblLog")->text(),
