@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "Clock.h"
@@ -15,7 +17,8 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: f4-modbus-sim [--pty] [--tcp PORT] [--show]\n"
+    "Usage: f4-modbus-sim [--pty] [--tcp PORT] [--plant \"MASS HEATER COOLER LOSS DEAD\"] "
+    "[--show]\n"
     "\n"
     "Serves the simulated Watlow F4 temperature controller (Modbus slave address 1) to any\n"
     "Modbus master, its chamber moving in real time. Its outputs are set up as the console\n"
@@ -26,6 +29,9 @@ const char* const kUsage =
     "               open (any baud rate, 8 data bits; parity is not checked)\n"
     "  --tcp PORT   Modbus TCP on 127.0.0.1:PORT (0 picks a free port); prints \"tcp PORT\";\n"
     "               unit 1 is the controller, and 0 or 255 are taken as 1\n"
+    "  --plant \"MASS HEATER COOLER LOSS DEAD\"\n"
+    "               the chamber: thermal mass in kJ/K, heater and cooler power in W, loss to\n"
+    "               the room in W/K, dead time in s (default \"2.5 2500 1200 10 5\")\n"
     "  --show       print every request and its response in hexadecimal\n"
     "  --help       show this text\n"
     "\n"
@@ -59,6 +65,25 @@ std::string hex(const modbus::Bytes& bytes) {
   return text;
 }
 
+// Five numbers, as the simulator's `sim plant` step takes them; nothing, with `why`, when they
+// are not.
+std::optional<sim::Chamber::Plant> plantOf(const std::string& text, std::string& why) {
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  sim::Chamber::Plant p;
+  std::string rest;
+  if (!(in >> p.thermalMass >> p.heaterPower >> p.coolerPower >> p.roomLoss >> p.deadTime) ||
+      (in >> rest)) {
+    why =
+        "--plant needs five numbers: thermal mass (kJ/K), heater and cooler power (W), loss "
+        "to the room (W/K) and dead time (s)";
+    return std::nullopt;
+  }
+  why = sim::Chamber::refusal(p);
+  if (!why.empty()) return std::nullopt;
+  return p;
+}
+
 modbusslave::Exchanged shown(const std::string& transport) {
   return [transport](const modbus::Bytes& request, const modbus::Bytes& reply) {
     std::cout << transport << " request " << hex(request) << "\n"
@@ -71,6 +96,7 @@ modbusslave::Exchanged shown(const std::string& transport) {
 int main(int argc, char* argv[]) {
   bool pty = false, show = false;
   int port = -1;
+  std::optional<sim::Chamber::Plant> plant;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--pty") {
@@ -84,6 +110,10 @@ int main(int argc, char* argv[]) {
       if (*argv[i] == '\0' || *end != '\0' || value < 0 || value > 65535)
         return refuse("--tcp needs a port from 0 to 65535, not \"" + std::string(argv[i]) + "\"");
       port = static_cast<int>(value);
+    } else if (arg == "--plant") {
+      std::string why = "--plant needs five numbers";
+      plant = i + 1 < argc ? plantOf(argv[++i], why) : std::nullopt;
+      if (!plant) return refuse(why);
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
@@ -95,6 +125,7 @@ int main(int argc, char* argv[]) {
 
   bus::SteadyClock clock;
   sim::WatlowF4 controller(clock);
+  if (plant) controller.setPlant(*plant);
   for (const auto [reg, value] : f4::kOutputSetup)
     controller.write(reg, static_cast<std::int16_t>(value));
   modbusslave::Server server(

@@ -11,10 +11,15 @@ command -v mbpoll >/dev/null || fail "mbpoll is not installed (scripts/setup-dep
 timeout 5 "$slave" --tcp 65536 2>/dev/null
 [ $? -eq 2 ] || fail "--tcp 65536 was not refused with status 2"
 
+timeout 5 "$slave" --plant "0 1 1 1 1" 2>/dev/null
+[ $? -eq 2 ] || fail "--plant with no thermal mass was not refused with status 2"
+
+# A small chamber without dead time: the temperature moves as soon as the set point is written.
+plant=(--plant "0.05 2500 1200 10 0")
 if [ "$transport" = tcp ]; then
-  coproc SLAVE { exec "$slave" --tcp 0; }
+  coproc SLAVE { exec "$slave" --tcp 0 "${plant[@]}"; }
 else
-  coproc SLAVE { exec "$slave" --pty; }
+  coproc SLAVE { exec "$slave" --pty "${plant[@]}"; }
 fi
 pid=$SLAVE_PID
 trap 'kill "$pid" 2>/dev/null' EXIT

@@ -191,7 +191,7 @@ TEST(ControllerProfiles, WrittenReadBackListedAndPolitelyRead) {
   Profile p = chamberTest();
   ASSERT_EQ(b.profiles.writeProfile(p, 1).problem, "");
   Profile twenty{2, "", {}};
-  for (int i = 0; i < 19; ++i) twenty.steps.push_back(timed(3, 0, 0, i));
+  for (int i = 0; i < 19; ++i) twenty.steps.push_back(timed(3, 0, i + 1, 0));
   twenty.steps.push_back(ending(0));
   ASSERT_EQ(b.profiles.writeProfile(twenty, 2).problem, "");
   b.transactions();
