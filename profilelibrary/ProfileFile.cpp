@@ -92,8 +92,9 @@ class Reader {
     if (!t) return false;
     int h = 0, m = 0, sec = 0;
     char rest = 0;
-    if (t->size() > 9 || std::sscanf(t->c_str(), "%2d:%2d:%2d%c", &h, &m, &sec, &rest) != 3 ||
-        h < 0 || m < 0 || sec < 0)
+    if (t.value().size() > 9 ||
+        std::sscanf(t.value().c_str(), "%2d:%2d:%2d%c", &h, &m, &sec, &rest) != 3 || h < 0 ||
+        m < 0 || sec < 0)
       return fail(path, "expected \"HH:MM:SS\"");
     s.hours = h, s.minutes = m, s.seconds = sec;
     return true;

@@ -501,8 +501,8 @@ std::uint8_t WatlowF4::readProfileRegister(int reg, std::int16_t& value) const {
       }
       [[fallthrough]];
     default:
-      if (reg < f4::StepType || reg > f4::StepBlockLast) return modbus::kIllegalAddress;
-      // The rest of the step's block: kept as written, 0 until then.
+      // The rest of the step's block (the only registers that come here besides those above):
+      // kept as written, 0 until then.
       value = 0;
       if (step)
         if (const auto kept = step->other.find(reg); kept != step->other.end())
@@ -533,10 +533,7 @@ std::uint8_t WatlowF4::writeProfileRegister(int reg, int v) {
     case f4::EndTemperature:
     case f4::Event1:
     case f4::Event2:
-    case f4::EndAction:
-      break;
-    default:
-      if (reg < f4::StepType || reg > f4::StepBlockLast) return modbus::kIllegalAddress;
+    default:  // the end action and the rest of the step's block
       break;
   }
 

@@ -24,6 +24,7 @@ int ibwait(int ud, int mask);
 int ibtmo(int ud, int code);
 int ibsre(int ud, int value);
 int ibeos(int ud, int value);
+int ibeot(int ud, int value);
 int ibonl(int ud, int value);
 int ibpad(int ud, int value);
 int ibconfig(int ud, int option, int value);
@@ -47,6 +48,7 @@ void AllSpoll(int board, const unsigned short* list, short* results);
 void AllSPoll(int board, const unsigned short* list, short* results);
 void SendList(int board, const unsigned short* list, const void* data, long count, int mode);
 void Receive(int board, unsigned short address, void* buffer, long count, int termination);
+void SendDataBytes(int board, const void* data, long count, int mode);
 void TestSys(int board, const unsigned short* list, short* results);
 void ResetSys(int board, const unsigned short* list);
 void SendLLO(int board);
@@ -71,7 +73,8 @@ constexpr int ERR = 0x8000, TIMO = 0x4000, END = 0x2000, RQS = 0x800, CMPL = 0x1
 constexpr int REOS = 0x400, XEOS = 0x800, BIN = 0x1000;
 constexpr int T1ms = 5, T10ms = 7, T30ms = 8, T3s = 12;
 constexpr int EDVR = 0, ENOL = 2, EARG = 4, EABO = 6, ECAP = 11;
-constexpr int IbcTMO = 3, IbcAUTOPOLL = 7, IbcReadAdjust = 0x13, IbcRsv = 0x21;
+constexpr int IbcTMO = 3, IbcAUTOPOLL = 7, IbcReadAdjust = 0x13, IbcEndBitIsNormal = 0x1a,
+              IbcRsv = 0x21;
 constexpr int NLend = 2, STOPend = 0x100;
 constexpr unsigned short NOADDR = 0xFFFF;
 unsigned short MakeAddr(int pad, int sad) { return static_cast<unsigned short>(pad | sad << 8); }
@@ -188,6 +191,11 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
       {"unsupported option", [](int d) { return ibconfig(d, IbcReadAdjust, 1); }, ud, "8100/11/0"},
       {"moving the board", [](int d) { return ibpad(d, 5); }, 0, "8120/11/0"},
       {"no buffer to read into", [](int d) { return ibrd(d, nullptr, 5); }, ud, "8100/4/0"},
+      {"no data to send", [](int d) { return SendDataBytes(d, nullptr, 3, NLend), ThreadIbsta(); },
+       0, "8120/4/0"},
+      {"an end mode no family has",
+       [](int d) { return SendDataBytes(d, "x", 1, 7), ThreadIbsta(); }, 0, "8120/4/0"},
+      {"EOI kept on the board", [](int d) { return ibeot(d, 1); }, 0, "0120/0/0"},
   };
   for (const auto& row : rows) {
     const int returned = row.call(row.ud);
@@ -197,6 +205,10 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
   // Primary addresses run from 0 to 30.
   EXPECT_GE(ibdev(0, 30, 0, T3s, 1, 0), 16);
   EXPECT_EQ(ibdev(0, 31, 0, T3s, 1, 0), -1);
+  EXPECT_EQ(ibdev(1, 4, 0, T3s, 1, 0), -1);  // a board that is not there
+  int normal = 0;
+  EXPECT_EQ(ibask(ud, IbcEndBitIsNormal, &normal) & ERR, 0);
+  EXPECT_EQ(normal, 1);
   EXPECT_EQ(ibfind("gpib0"), 0);
   EXPECT_EQ(ibfind("no-such-device"), -1);
   EXPECT_EQ(ThreadIberr() * 1000 + ThreadIbcntl(), EDVR * 1000 + ENODEV);

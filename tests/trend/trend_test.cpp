@@ -261,6 +261,10 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   press(t, "cmdReset");
   EXPECT_TRUE(t->following());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 60);
+  // A rectangle drawn on the chart makes the view the operator's too.
+  emit t->findChild<trend::ChartView*>()->userChangedView();
+  EXPECT_FALSE(t->following());
+  press(t, "cmdReset");
 
   QTemporaryDir dir;
   QString asked;
