@@ -49,6 +49,7 @@ void AllSPoll(int board, const unsigned short* list, short* results);
 void SendList(int board, const unsigned short* list, const void* data, long count, int mode);
 void Receive(int board, unsigned short address, void* buffer, long count, int termination);
 void SendDataBytes(int board, const void* data, long count, int mode);
+void PPollConfig(int board, unsigned short address, int line, int sense);
 void TestSys(int board, const unsigned short* list, short* results);
 void ResetSys(int board, const unsigned short* list);
 void SendLLO(int board);
@@ -195,6 +196,10 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
        0, "8120/4/0"},
       {"an end mode no family has",
        [](int d) { return SendDataBytes(d, "x", 1, 7), ThreadIbsta(); }, 0, "8120/4/0"},
+      {"parallel poll on line 0", [](int d) { return PPollConfig(d, 4, 0, 1), ThreadIbsta(); }, 0,
+       "8120/4/0"},
+      {"parallel poll sensing 2", [](int d) { return PPollConfig(d, 4, 1, 2), ThreadIbsta(); }, 0,
+       "8120/4/0"},
       {"EOI kept on the board", [](int d) { return ibeot(d, 1); }, 0, "0120/0/0"},
   };
   for (const auto& row : rows) {
