@@ -63,9 +63,10 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   profilelibrary::ControllerProfiles bus(l.c.gpib);
   profilelibrary::Profile p{1, "SOAK", {}};
   profilelibrary::Step soak, end;
-  soak.type = 3, soak.minutes = 5, end.type = 5, end.endAction = 0;
+  soak.type = 3, soak.minutes = 3, end.type = 5, end.endAction = 0;
   p.steps = {soak, end};
   ASSERT_TRUE(bus.writeProfile(p, 1).ok);
+  p.steps[0].minutes = 5;
   ASSERT_TRUE(bus.writeProfile(p, 2).ok);
   l.w.show();
 
@@ -84,6 +85,12 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   ASSERT_EQ(chart->series().size(), 1);
   EXPECT_EQ(static_cast<QLineSeries*>(chart->series()[0])->points(),
             (QList<QPointF>{{0, 75}, {5, 75}}));
+  // Another profile read back, then the first chosen again: its steps come back without a read.
+  l.type("txtNumber", "1");
+  l.click("cmdRead");
+  EXPECT_EQ(l.cells("tblSteps"), "1|Soak|00:03:00\n2|End|hold\n");
+  l.get<QTableWidget>("tblDirectory")->selectRow(1);
+  EXPECT_EQ(l.cells("tblSteps"), "1|Soak|00:05:00\n2|End|hold\n");
   l.type("txtStart", "80");
   emit l.get<QLineEdit>("txtStart")->editingFinished();
   EXPECT_EQ(static_cast<QLineSeries*>(chart->series()[0])->points().front(), QPointF(0, 80));
@@ -112,7 +119,7 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
     return save ? l.dir.filePath("steps.csv") : QString();
   };
   l.click("cmdCsv");
-  EXPECT_EQ(l.message(), "Exported the steps of 1 profile(s) to " +
+  EXPECT_EQ(l.message(), "Exported the steps of 2 profile(s) to " +
                              l.dir.filePath("steps.csv").toStdString() + ".");
   l.type("txtFile", l.dir.filePath("no/such/folder.json"));
   l.click("cmdSave");

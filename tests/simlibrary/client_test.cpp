@@ -43,6 +43,7 @@ int ibevent(int ud, short* event);
 int ibpct(int ud);
 int ibstop(int ud);
 void DevClear(int board, unsigned short address);
+void DevClearList(int board, const unsigned short* list);
 void FindRQS(int board, const unsigned short* list, short* result);
 void AllSpoll(int board, const unsigned short* list, short* results);
 void AllSPoll(int board, const unsigned short* list, short* results);
@@ -162,6 +163,11 @@ TEST(Bench, DeviceClearAndSettings) {
   write(ud, "*IDN?");
   EXPECT_EQ(ibclr(ud), CMPL);
   EXPECT_EQ(read(ud), " c100/6/0");
+  // An empty address list clears every device on the bus.
+  write(ud, "*IDN?");
+  const unsigned short everyone[] = {NOADDR};
+  DevClearList(0, everyone);
+  EXPECT_EQ(read(ud), " c100/6/0");
   // The 488.2 routines take the address with a secondary address too.
   write(ud, "*IDN?");
   DevClear(0, MakeAddr(4, 0x60));
@@ -256,7 +262,12 @@ TEST(Bench, XeosEndsAMessageAtEveryEndOfStringByte) {
     ibeos(ud, row.eos);
     EXPECT_EQ(write(ud, "*IDN?"), "0100/0/5") << std::hex << row.eos;  // every byte counted
     EXPECT_EQ(read(ud), row.reply) << std::hex << row.eos;
-  }
+  }  // Only the bytes given are looked at: an end-of-string byte just past them ends nothing.
+  ibeos(ud, XEOS | '\n');
+  ibwrt(ud, "*IDN?\n", 5);
+  EXPECT_EQ(status(), "0100/0/5");
+  EXPECT_EQ(read(ud), "ORVANE,5630,SIM-000417,2.10\n 2100/0/28");
+  ibeos(ud, 0);
 }
 
 TEST(Bench, BoardLevelCommandsAddressTheBus) {

@@ -86,16 +86,24 @@ TEST(EnvironmentSettings, VariablesSetTheBenchOrLeaveItWhole) {
                "1.000000 instant 0.020000",
        ""},
       {{{"GPIBSIM_FAULTS", "chamber linear; latency 0"}}, plain + " linear 0.000000", ""},
-      {{{"GPIBSIM_PLANT", "5 3000 1500 12"}}, "",
+      {{{"GPIBSIM_PLANT", "5 3000 1500 12"}},
+       "",
        "gpibsim: GPIBSIM_PLANT=\"5 3000 1500 12\" cannot be used: \"plant 5 3000 1500 12\" has "
        "the wrong words; the default bench runs instead"},
-      {{{"GPIBSIM_LOOP", "8 30 -1"}}, "",
+      {{{"GPIBSIM_LOOP", "8 30 -1"}},
+       "",
        "gpibsim: GPIBSIM_LOOP=\"8 30 -1\" cannot be used: the derivative time must lie from 0 "
        "to 10000 s; the default bench runs instead"},
-      {{{"GPIBSIM_CHAMBER", "cold"}}, "",
+      {{{"GPIBSIM_CHAMBER", "cold"}},
+       "",
        "gpibsim: GPIBSIM_CHAMBER=\"cold\" cannot be used: chamber takes thermal or linear; the "
        "default bench runs instead"},
-      {{{"GPIBSIM_LATENCY", "5ms"}}, "",
+      {{{"GPIBSIM_FAULTS", "register 100 65536"}},
+       "",
+       "gpibsim: GPIBSIM_FAULTS=\"register 100 65536\" cannot be used: the value must be a whole "
+       "number in -32768..65535; the default bench runs instead"},
+      {{{"GPIBSIM_LATENCY", "5ms"}},
+       "",
        "gpibsim: GPIBSIM_LATENCY=\"5ms\" cannot be used: \"5ms\" is not a number; the default "
        "bench runs instead"},
   };
