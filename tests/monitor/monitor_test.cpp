@@ -139,7 +139,9 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   EXPECT_TRUE(w->findChild<QLabel*>("lblMessage")->text().startsWith("Cannot write the trace to"));
 
   auto* view = w->findChild<QTableView*>("tblEvents");
-  w->findChild<QLineEdit*>("txtFilter")->setText("*IDN?");
+  auto* filterBox = w->findChild<QLineEdit*>("txtFilter");
+  EXPECT_TRUE(filterBox->isClearButtonEnabled());  // one click empties the filter
+  filterBox->setText("*IDN?");
   view->selectAll();
   EXPECT_TRUE(w->selectedText().endsWith(" send \"*IDN?\"\n")) << w->selectedText().toStdString();
   w->findChild<QAbstractButton*>("cmdClear")->click();

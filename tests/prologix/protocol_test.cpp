@@ -4,6 +4,10 @@
 
 #include <functional>
 
+#include "Adapter.h"
+#include "Clock.h"
+#include "SimulatedBus.h"
+
 namespace {
 
 using prologix::Session;
@@ -102,3 +106,26 @@ TEST(Protocol, Answers) {
 }
 
 }  // namespace
+
+// The simulated adapter's answers to the settings a client may ask about, and what it refuses.
+TEST(SimulatedAdapter, AnswersItsSettings) {
+  bus::VirtualClock clock;
+  sim::SimulatedBus bench(clock);
+  prologixsim::Adapter ar488(bench, true), prologix(bench, false);
+  const struct {
+    prologixsim::Adapter* adapter;
+    const char* line;
+    std::string answer;
+  } rows[] = {
+      {&ar488, "++mode\n", "1\r\n"},
+      {&ar488, "++addr 4\n++addr\n", "4\r\n"},
+      {&ar488, "++addr 31\n++addr\n", "4\r\n"},  // out of range: kept
+      {&ar488, "++read_tmo_ms 500\n++read_tmo_ms\n", "500\r\n"},
+      {&ar488, "++eot_char 4\n++eot_char\n", "4\r\n"},
+      {&ar488, "++ren 1\n++ren\n", "1\r\n"},
+      {&ar488, "++bogus\n", "Unrecognized command\r\n"},
+      {&prologix, "++bogus\n", ""},
+      {&prologix, "++ren\n", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.adapter->feed(row.line), row.answer) << row.line;
+}

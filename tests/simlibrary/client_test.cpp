@@ -51,6 +51,8 @@ void SendList(int board, const unsigned short* list, const void* data, long coun
 void Receive(int board, unsigned short address, void* buffer, long count, int termination);
 void SendDataBytes(int board, const void* data, long count, int mode);
 void PPollConfig(int board, unsigned short address, int line, int sense);
+void SendSetup(int board, const unsigned short* list);
+void Trigger(int board, unsigned short address);
 void TestSys(int board, const unsigned short* list, short* results);
 void ResetSys(int board, const unsigned short* list);
 void SendLLO(int board);
@@ -163,6 +165,17 @@ TEST(Bench, DeviceClearAndSettings) {
   write(ud, "*IDN?");
   EXPECT_EQ(ibclr(ud), CMPL);
   EXPECT_EQ(read(ud), " c100/6/0");
+  // Addressed as a listener, the converter takes bytes sent with each end mode: none keeps the
+  // message open, the line feed ends it.
+  const unsigned short converter[] = {4, NOADDR};
+  SendSetup(0, converter);
+  SendDataBytes(0, "*ID", 3, 0);
+  EXPECT_EQ(status(), "0120/0/3");
+  SendDataBytes(0, "N?", 2, NLend);
+  EXPECT_EQ(status(), "0120/0/3");
+  Trigger(0, 4);
+  EXPECT_EQ(status(), "0120/0/0");
+  EXPECT_EQ(read(ud), "ORVANE,5630,SIM-000417,2.10\n 2100/0/28");
   // An empty address list clears every device on the bus.
   write(ud, "*IDN?");
   const unsigned short everyone[] = {NOADDR};
@@ -206,6 +219,7 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
        "8120/4/0"},
       {"parallel poll sensing 2", [](int d) { return PPollConfig(d, 4, 1, 2), ThreadIbsta(); }, 0,
        "8120/4/0"},
+      {"a trigger to nobody", [](int d) { return Trigger(d, 12), ThreadIbsta(); }, 0, "8120/2/0"},
       {"EOI kept on the board", [](int d) { return ibeot(d, 1); }, 0, "0120/0/0"},
   };
   for (const auto& row : rows) {
