@@ -339,7 +339,10 @@ void LibraryWindow::showProfile(const Profile& profile) {
 
 void LibraryWindow::drawPlan() {
   chart_->removeAllSeries();
-  for (QAbstractAxis* axis : chart_->axes()) chart_->removeAxis(axis);
+  for (QAbstractAxis* axis : chart_->axes()) {
+    chart_->removeAxis(axis);  // hands the axis back to us
+    delete axis;
+  }
   if (!shown_) return;
   bool numeric = false;
   const double start = start_->text().toDouble(&numeric);
