@@ -80,6 +80,9 @@ struct Bench {
                                  : bus::errorCodeName(s.iberr);
     return s.ibsta & bus::SRQI ? data + (data.empty() ? "SRQ" : ", SRQ") : data;
   }
+  void send(const std::string& line, EotMode end, int at) {
+    bus.Send(0, at, line.data(), static_cast<long>(line.size()), end);
+  }
   std::string receive(long count, int at) {
     std::string data(count, '\0');
     bus.Receive(0, at, data.data(), count, bus::STOPend);
@@ -97,17 +100,12 @@ Step call(const std::string& what, std::function<std::string(Bench&)> io) {
           }};
 }
 Step send(const std::string& line, EotMode end = EotMode::NLend, int at = kConverter) {
-  return call("send " + line, [=](Bench& b) {
-    b.bus.Send(0, at, line.data(), static_cast<long>(line.size()), end);
-    return ""s;
-  });
+  return call("send " + line, [=](Bench& b) { return b.send(line, end, at), ""s; });
 }
 // Sends the line and reads the reply.
 Step ask(const std::string& line, int at = kConverter) {
-  return call("ask " + line, [=](Bench& b) {
-    b.bus.Send(0, at, line.data(), static_cast<long>(line.size()), EotMode::NLend);
-    return b.receive(256, at);
-  });
+  return call("ask " + line,
+              [=](Bench& b) { return b.send(line, EotMode::NLend, at), b.receive(256, at); });
 }
 Step read(long count = 256, int at = kConverter) {
   return call("read", [=](Bench& b) { return b.receive(count, at); });
@@ -195,6 +193,19 @@ Step wait(double seconds) {
 }
 Step ambient(double degrees) {
   return {"ambient " + num(degrees), [=](Bench& b) { return b.f4.setAmbient(degrees), ""s; }};
+}
+// The thermal chamber's make and the controller's loop, as `sim plant` and `sim loop` set them.
+Step plant(double mass, double heater, double cooler, double loss, double deadTime) {
+  return {"plant", [=](Bench& b) {
+            return b.f4.setPlant({mass, heater, cooler, loss, deadTime}), ""s;
+          }};
+}
+Step loop(double band, double integral, double derivative) {
+  return {"loop", [=](Bench& b) { return b.f4.setLoop({band, integral, derivative}), ""s; }};
+}
+template <class... Steps>
+std::vector<Step> steps(const Steps&... each) {
+  return {each...};
 }
 // The chamber's linear model: a constant 3 degrees a second, landing on the set point.
 Step linearChamber() {
@@ -569,10 +580,8 @@ TEST(Controller, ProfilesRun) {
 // The thermal chamber's answer to a set point after the setup steps, watched every step for
 // `seconds`: the highest and lowest temperature, when it first came within half a degree of the
 // target and from when it stayed there ("never"), and where it ended.
-std::string response(const std::vector<Step>& setup, double target, double seconds,
-                     const sim::Chamber::Plant& plant = {}, const sim::Chamber::Loop& loop = {}) {
+std::string response(const std::vector<Step>& setup, double target, double seconds) {
   Bench s;
-  s.f4.setPlant(plant), s.f4.setLoop(loop);
   s.play(setup);
   const double start = s.clock.now();
   double high = s.f4.temperature(), low = high, reached = -1, settled = -1, t = 0;
@@ -602,59 +611,33 @@ TEST(Chamber, PlantResponses) {
     std::vector<Step> setup;
     double target;
     const char* expected;
-    sim::Chamber::Plant plant = {};
-    sim::Chamber::Loop loop = {};
   } rows[] = {
       // A few degrees over, within half a degree after 79 s (two minutes at most).
-      {"heats from the room, overshoots, settles",
-       {heat, cool, to150},
-       150,
+      {"heats from the room, overshoots, settles", steps(heat, cool, to150), 150,
        "75.0..152.9, near 50, settled 79, ends 150.0"},
-      {"cools more slowly than it heats",
-       {heat, cool, to150, settle, setPoint(75)},
-       75,
+      {"cools more slowly than it heats", steps(heat, cool, to150, settle, setPoint(75)), 75,
        "72.9..150.0, near 81, settled 108, ends 75.0"},
-      {"heat only", {heat, to150}, 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
+      {"heat only", steps(heat, to150), 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
       {"heat only, a lower set point: the walls alone",
-       {heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)},
-       100,
+       steps(heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)), 100,
        "100.1..150.0, near 277, settled 277, ends 100.1"},
-      {"cool only, a higher set point",
-       {cool, to150},
-       150,
+      {"cool only, a higher set point", steps(cool, to150), 150,
        "75.0..75.0, near never, settled never, ends 75.0"},
-      {"no output set up: to the room",
-       {to150, ambient(60)},
-       60,
+      {"no output set up: to the room", steps(to150, ambient(60)), 60,
        "64.5..75.0, near never, settled never, ends 64.5"},
-      {"in Celsius: 150 F becomes 66 C",
-       {heat, cool, to150, settle, writeRegister(kUnit, 1)},
-       66,
-       "65.6..66.4, near 0, settled 0, ends 66.0"},
-      {"set point off: to the room",
-       {heat, cool, to150, settle, setPoint(-100), ambient(60)},
-       60,
-       "87.6..150.0, near never, settled never, ends 87.6"},
-      {"a derivative damps the overshoot",
-       {heat, cool, to150},
-       150,
-       "75.0..151.8, near 51, settled 62, ends 150.0",
-       {},
-       {10, 20, 1}},
+      {"in Celsius: 150 F becomes 66 C", steps(heat, cool, to150, settle, writeRegister(kUnit, 1)),
+       66, "65.6..66.4, near 0, settled 0, ends 66.0"},
+      {"set point off: to the room", steps(heat, cool, to150, settle, setPoint(-100), ambient(60)),
+       60, "87.6..150.0, near never, settled never, ends 87.6"},
+      {"a derivative damps the overshoot", steps(loop(10, 20, 1), heat, cool, to150), 150,
+       "75.0..151.8, near 51, settled 62, ends 150.0"},
       {"twice the dead time: the same loop swings on",
-       {heat, cool, to150},
-       150,
-       "75.0..161.1, near 55, settled never, ends 160.6",
-       {2.5, 2500, 1200, 10, 10}},
-      {"proportional only: short of the set point",
-       {heat, cool, to150},
-       150,
-       "75.0..151.8, near 51, settled never, ends 148.4",
-       {},
-       {10, 0, 0}},
-  };
+       steps(plant(2.5, 2500, 1200, 10, 10), heat, cool, to150), 150,
+       "75.0..161.1, near 55, settled never, ends 160.6"},
+      {"proportional only: short of the set point", steps(loop(10, 0, 0), heat, cool, to150), 150,
+       "75.0..151.8, near 51, settled never, ends 148.4"}};
   for (const auto& row : rows)
-    EXPECT_EQ(response(row.setup, row.target, 300, row.plant, row.loop), row.expected) << row.what;
+    EXPECT_EQ(response(row.setup, row.target, 300), row.expected) << row.what;
 }
 
 // A minute's ramp from the room to 150, then a minute's soak. The temperature lags the ramp and
@@ -683,14 +666,14 @@ TEST(Converter, LinkTakesItsTime) {
   const struct {
     const char* setup;  // the bench before the line is sent
     const char* line;
-    const char* expected;  // the reply read, and after how many milliseconds
-  } rows[] = {{"", "R 100,1", "75\n 30.208"},
-              {"", "W 300,90;R 300,1", "90\n 61.563"},
-              {"19200", "R 100,1", "75\n 17.604"},
-              {"silent", "R 100,1", "empty reply 513.177"},
-              {"latency", "R 100,1", "75\n 75.208"},
-              {"instant", "R 100,1", "75\n 0"},
-              {"injected", "R 100,1", "empty reply 17.188"}};
+    const char* expected;  // the reply read, and when
+  } rows[] = {{"", "R 100,1", "75\n after 30.208 ms"},
+              {"", "W 300,90;R 300,1", "90\n after 61.563 ms"},
+              {"19200", "R 100,1", "75\n after 17.604 ms"},
+              {"silent", "R 100,1", "empty reply after 513.177 ms"},
+              {"latency", "R 100,1", "75\n after 75.208 ms"},
+              {"instant", "R 100,1", "75\n at once"},
+              {"injected", "R 100,1", "empty reply after 17.188 ms"}};
   for (const auto& row : rows) {
     Bench s;
     const std::string setup = row.setup;
@@ -703,8 +686,9 @@ TEST(Converter, LinkTakesItsTime) {
     const double start = s.clock.now();
     const std::string reply = ask(row.line).run(s);
     char ms[32];
-    std::snprintf(ms, sizeof ms, " %.3f", (s.clock.now() - start) * 1000);
-    EXPECT_EQ(reply + (std::string(ms) == " 0.000" ? " 0" : ms), row.expected) << row.setup;
+    std::snprintf(ms, sizeof ms, "%.3f", (s.clock.now() - start) * 1000);
+    const std::string took = ms == "0.000"s ? " at once" : " after "s + ms + " ms";
+    EXPECT_EQ(reply + took, row.expected) << row.setup;
   }
   // A read whose time-out is shorter than the wait times out; the reply comes later.
   Bench s;
