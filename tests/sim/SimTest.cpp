@@ -284,7 +284,7 @@ TEST(Converter, ModbusFrames) {
        send("W 4000,3,1"), frames().shows("01100FA00002040003000189E7 -> 01100FA0000242FE"),
        ask("R 9999,1").shows("empty reply"), frames().shows("0103270F0001BEBD -> 018302C0F1"),
        send("W 0,1"), frames().shows("010600000001480A -> 018602C3A1"),
-       // Broadcast, another slave, and addresses beyond the bus's: nobody answers.
+       // Broadcast, another slave, the highest address and one beyond (sent as 255): no answer.
        send("C 0;W 300,80"), ask("C?;E?").shows("0;0\n"), send("R 0,1"), ask("E?").shows("101\n"),
        send("C 2;W 300,1"), ask("E?").shows("101\n"), send("C 247;R 0,1;C 248;R 0,1;C 1"),
        frames().shows("0006012C00504812 -> no answer, 00030000000185DB -> no answer, "
