@@ -233,7 +233,7 @@ TEST(Converter, CommonCommandsAndServiceRequest) {
 }
 
 // Each refusal alone, with the event *ESR? reads after it: 32 a command error (an unknown header,
-// a parameter where none belongs or a missing one), 16 an execution error (a value not taken).
+// a parameter missing, out of place or not a number), 16 an execution error (a value not taken).
 TEST(Converter, RefusedCommands) {
   Bench b;
   for (const char* line :
@@ -262,8 +262,8 @@ TEST(Converter, SerialLinkSettingsTakeEffectOnUpdate) {
                 send("SYST:COMM:SER:UPD"), ask("R 0,1").shows("5270\n")});
 }
 
-// Registers read and written in either format; the converter's error register E? keeps the last
-// failure until it is read.
+// Registers read and written in either format; the converter's error register E? holds the
+// outcome of the last transaction.
 TEST(Converter, RegistersFormatsAndTheErrorRegister) {
   Bench().play({send("W 300,-40"), ask("R 300,1;R 0,6").shows("-40;5270,42,1187,302,1,2311\n"),
                 send("FORM:TALK HEXL"), ask("R 300,1;R 0,1;FORM:TALK?").shows("FFD8;1496;HEXL\n"),
@@ -310,7 +310,7 @@ TEST(Converter, LineEndsOverlongLinesAndClears) {
                 send(kFull, EotMode::DABend).shows("SRQ")});
 }
 
-// The bench meter at address 7, a plain 488.2 instrument: no service requests.
+// The bench meter at address 7, a plain 488.2 instrument.
 TEST(Meter, CommonCommandsAndClears) {
   const auto tell = [](const std::string& line, EotMode end = EotMode::NLend) {
     return send(line, end, kMeter);
@@ -448,6 +448,7 @@ TEST(Controller, LinearChamber) {
   // Nothing set up to drive it: toward the room, whatever the set point.
   Bench().play({linearChamber(), wait(10), ambient(85), wait(10), temperature().shows("80"),
                 writeRegister(kSetPoint, 150), wait(100), temperature().shows("85")});
+  // A set point at the low limit is off.
   Bench().play({linearChamber(), writeRegister(kLowLimit, 50), heat, cool,
                 writeRegister(kSetPoint, 50), ambient(60), wait(40),
                 readRegister(kTemperature).shows("60"), writeRegister(kSetPoint, 51), wait(3),
