@@ -46,36 +46,54 @@ class Console : public ::testing::Test {
     for (const QString& n : buttons.split(' ')) n == "Timer1" ? tick(w.Timer1) : click(w, n);
   }
   std::string discover() { return press("cmdInitialize", {"ORVANE,5690\n", "0\n", "5270\n", "0"}); }
-  // Rows of "entry|buttons|replies..." (entry typed into `box`, if any) and their effect.
-  void play(const char* box, std::initializer_list<std::pair<const char*, std::string>> rows) {
-    for (const auto& [action, expected] : rows) {
-      const QStringList at = QString(action).split('|');
-      if (box) type(w, box, ui::toBytes(at[0]));
-      EXPECT_EQ(press(at[1], at.mid(2)), expected) << action;
+  // One operator action on a box: the entry typed into it first (emptied when none is given),
+  // the buttons pressed, the replies waiting on the bus, and the action's whole effect.
+  struct Row {
+    std::string type;
+    QString press;
+    QStringList replies = {};
+    std::string effect;
+  };
+  void play(const char* box, const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+      if (box) testing_support::type(w, box, row.type);
+      EXPECT_EQ(press(row.press, row.replies), row.effect)
+          << row.type << " " << row.press.toStdString();
     }
   }
-  // Controls disabled ("-name"), hidden ("~name") or selected ("*name"), txtError aside.
+  // Each control as "disabled NAME", "hidden NAME" or "selected NAME" where it is, txtError aside.
   QStringList state() const {
     QStringList out;
     for (auto [name, c] : w.controls().asKeyValueRange()) {
       auto* option = qobject_cast<ui::OptionButton*>(c);
       if (name == "txtError" || (option && !name.contains('('))) continue;  // listed as "opt(i)"
-      if (!c->isEnabledTo(c->parentWidget())) out << "-" + name;
-      if (c->isHidden()) out << "~" + name;
-      if (option && option->isChecked()) out << "*" + name;
+      if (!c->isEnabledTo(c->parentWidget())) out << "disabled " + name;
+      if (c->isHidden()) out << "hidden " + name;
+      if (option && option->isChecked()) out << "selected " + name;
     }
-    out.sort();
     return out;
   }
-  // What changed since `before`: "+name" enabled, "^name" shown, or new as state() gives it.
+  // What changed since `before`, grouped: "disabled A B; enabled C; ..." where what was disabled,
+  // hidden or selected is now enabled, shown or unselected.
   std::string changes(const QStringList& before) const {
     const QStringList now = state();
-    QStringList out;
+    const QHash<QString, QString> undone = {
+        {"disabled", "enabled"}, {"hidden", "shown"}, {"selected", "unselected"}};
+    QStringList changed;
     for (const QString& s : before)
-      if (!now.contains(s)) out << (s[0] == '-' ? "+" : "^") + s.mid(1);
+      if (!now.contains(s)) changed << undone[s.section(' ', 0, 0)] + " " + s.section(' ', 1);
     for (const QString& s : now)
-      if (!before.contains(s)) out << s;
-    return out.join(' ').toStdString();
+      if (!before.contains(s)) changed << s;
+    changed.sort();
+    QStringList groups;
+    for (const QString& s : changed) {
+      const QString word = s.section(' ', 0, 0), name = s.section(' ', 1);
+      if (!groups.isEmpty() && groups.last().startsWith(word + " "))
+        groups.last() += " " + name;
+      else
+        groups << s;
+    }
+    return groups.join("; ").toStdString();
   }
 
   BusHarness<TestBus> b;
@@ -86,12 +104,12 @@ class Console : public ::testing::Test {
 
 TEST_F(Console, StartsWithOnlyInitializeExitAndTheAddressToUse) {
   EXPECT_EQ(changes({}),
-            "-cmd488_2Cmds -cmdChgAddr -cmdClr -cmdConfirm -cmdCreate -cmdDelete -cmdESR "
-            "-cmdRdDate -cmdRdErr -cmdRdModel -cmdRdRev -cmdRdSN -cmdRdSetPt -cmdRdSoft "
-            "-cmdRdTemp -cmdRdTemp2 -cmdRdTime -cmdRunProfile -cmdSend -cmdSetPt -cmdStatic "
-            "-cmdStop -cmdStopSetPt -frmCmdNum -frmFormat -optCmdRead(0) -optCmdWrt(1) "
-            "-optDecimal(0) -optHex(1) -optUnits(0) -optUnits(1) -txtOutput -txtReg ~cmdConfirm "
-            "~lblCmdResponse ~lblErrReg ~lblOutput ~lblReg ~txtDataEntry");
+            "disabled cmd488_2Cmds cmdChgAddr cmdClr cmdConfirm cmdCreate cmdDelete cmdESR "
+            "cmdRdDate cmdRdErr cmdRdModel cmdRdRev cmdRdSN cmdRdSetPt cmdRdSoft cmdRdTemp "
+            "cmdRdTemp2 cmdRdTime cmdRunProfile cmdSend cmdSetPt cmdStatic cmdStop cmdStopSetPt "
+            "frmCmdNum frmFormat optCmdRead(0) optCmdWrt(1) optDecimal(0) optHex(1) optUnits(0) "
+            "optUnits(1) txtOutput txtReg; hidden cmdConfirm lblCmdResponse lblErrReg lblOutput "
+            "lblReg txtDataEntry");
   EXPECT_EQ(std::tuple(gpib.InterfaceName, gpib.BoardIndex, gpib.ConverterAddr, w.MBDevice,
                        text(w, "txtCurAddr"), w.TempRdFlag, w.TimeRdFlag, w.Cmd, w.Msg_Format,
                        w.FirstTimeFlg || w.Setpointoff),
@@ -112,13 +130,16 @@ TEST_F(Console, StartsWithOnlyInitializeExitAndTheAddressToUse) {
   EXPECT_EQ(effect([&] { type(w, "txtError", "x"), click(w, "cmdChgAddr"); }), ">C  4 => ");
   EXPECT_EQ(text(w, "txtError"), "");
   EXPECT_EQ(changes(start),
-            "+cmdChgAddr +cmdClr +cmdRdDate +cmdRdModel +cmdRdRev +cmdRdSN +cmdRdSoft "
-            "+optCmdRead(0) +optCmdWrt(1) +optDecimal(0) +optHex(1)");
+            "enabled cmdChgAddr cmdClr cmdRdDate cmdRdModel cmdRdRev cmdRdSN cmdRdSoft "
+            "optCmdRead(0) optCmdWrt(1) optDecimal(0) optHex(1)");
   b.driver.failNext("Send", bus::ENOL);
-  play("txtCurAddr", {{"-5|cmdChgAddr",
-                       ">C -5 | ibonl(0, 0) =>  ! " + kReport + "2 ENOL <No Listener>ibcnt =  0"},
-                      {"70000|cmdChgAddr",
-                       "beep =>  ! Modbus address out of range (-32768 to 32767): nothing sent"}});
+  play("txtCurAddr",
+       {{.type = "-5",
+         .press = "cmdChgAddr",
+         .effect = ">C -5 | ibonl(0, 0) =>  ! " + kReport + "2 ENOL <No Listener>ibcnt =  0"},
+        {.type = "70000",
+         .press = "cmdChgAddr",
+         .effect = "beep =>  ! Modbus address out of range (-32768 to 32767): nothing sent"}});
   // Exit, or closing by the frame, ends the program at once, with no bus call.
   int exits = 0;
   w.exitProgram = [&] { ++exits; };
@@ -142,15 +163,15 @@ TEST_F(Console, InitialisationOnEveryPathThenTheSetupAndProfileWindows) {
   EXPECT_EQ(
       press("cmdInitialize", {"ORVANE,5610\n"}),
       bus + "beep => Did not find an Orvane Modbus Controller\r\nCheck connections and retry");
-  EXPECT_EQ(changes(start), "+cmd488_2Cmds ^lblCmdResponse");
+  EXPECT_EQ(changes(start), "enabled cmd488_2Cmds; shown lblCmdResponse");
   EXPECT_EQ(w.FirstTimeFlg, 1);
   // A converter whose controller stays silent: model 0, an unexpected device.
   EXPECT_EQ(press("cmdInitialize", {"X56201\n", "0\n"}),
             found + ">FORM:TALK ASCII | >*ESR? | < | " + model + "ibonl(0, 0) | >E? | < | " +
                 "ibonl(0, 0) | beep | beep => Found unexpected Modbus device =  0 ! Modbus Error ");
   EXPECT_EQ(changes(start),
-            "+cmd488_2Cmds +frmCmdNum +frmFormat +txtOutput +txtReg ^lblCmdResponse ^lblOutput "
-            "^lblReg *optCmdRead(0) *optDecimal(0)");
+            "enabled cmd488_2Cmds frmCmdNum frmFormat txtOutput txtReg; selected optCmdRead(0) "
+            "optDecimal(0); shown lblCmdResponse lblOutput lblReg");
   EXPECT_EQ(press("cmdInitialize", {"5630\n", "70000\n"}),
             found + model + "beep => Found unexpected Modbus device =  0 ! Model number out of " +
                 "range (-32768 to 32767): 70000");
@@ -159,8 +180,8 @@ TEST_F(Console, InitialisationOnEveryPathThenTheSetupAndProfileWindows) {
   EXPECT_EQ(press("cmdInitialize", {"5620\n", "5270\n", "1\n"}),
             found + model + ">R  901, 1 | ~0.1 | < => Found F4 Watlow Controller");
   EXPECT_EQ(changes({}),
-            "*optCmdRead(0) *optDecimal(0) *optUnits(1) -cmdChgAddr -cmdConfirm ~cmdConfirm "
-            "~lblErrReg ~txtDataEntry");
+            "disabled cmdChgAddr cmdConfirm; hidden cmdConfirm lblErrReg txtDataEntry; selected "
+            "optCmdRead(0) optDecimal(0) optUnits(1)");
   EXPECT_TRUE(w.FirstTimeFlg == 1 && text(w, "txtOutput").empty() &&
               w.focusWidget() == w.control("txtReg"));
   // Each window is made once and shown modally; the setup window's own traffic is its tests'.
@@ -217,32 +238,39 @@ TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
   const std::string statics =
       ">W  700, 1 | >W  717, 2 | >W  500, 0 | >W  550, 0 | >W  507, 2 | >R  602, 1 | ~0.1 | <";
   play("txtSetPt",
-       {{"|cmdStopSetPt", ">W  300, 0" + off},
-        {"72.5|cmdSetPt", ">W  300, 72.5 => SetPoint 1 set to 72.5"},
-        {"off|cmdSetPt", ">W  300, 0" + off},
-        {"|cmdSetPt", "beep => Improper Set Point data entry, \r\nEnter a numeric value or 'OFF' "},
-        {"1e39|cmdSetPt", large},
-        {"OFF|cmdStatic|-100\n",
-         statics +
+       {{.press = "cmdStopSetPt", .effect = ">W  300, 0" + off},
+        {.type = "72.5", .press = "cmdSetPt", .effect = ">W  300, 72.5 => SetPoint 1 set to 72.5"},
+        {.type = "off", .press = "cmdSetPt", .effect = ">W  300, 0" + off},
+        {.press = "cmdSetPt",
+         .effect = "beep => Improper Set Point data entry, \r\nEnter a numeric value or 'OFF' "},
+        {.type = "1e39", .press = "cmdSetPt", .effect = large},
+        {.type = "OFF",
+         .press = "cmdStatic",
+         .replies = {"-100\n"},
+         .effect =
+             statics +
              " => Output 1A set for heat, Output 1B set for cooling\r\nHystersis set to 2 degrees"},
-        {"OFF|cmdSetPt", ">W  300,-101" + off},
-        {"OFF|cmdStatic", statics + kUnanswered},
-        {"OFF|cmdStopSetPt", ">W  300,-101" + off},
-        {"|optUnits(1) optUnits(1) optUnits(0)", ">W  901, 1 | >W  901, 0 => old"}});
+        {.type = "OFF", .press = "cmdSetPt", .effect = ">W  300,-101" + off},
+        {.type = "OFF", .press = "cmdStatic", .effect = statics + kUnanswered},
+        {.type = "OFF", .press = "cmdStopSetPt", .effect = ">W  300,-101" + off},
+        {.press = "optUnits(1) optUnits(1) optUnits(0)",
+         .effect = ">W  901, 1 | >W  901, 0 => old"}});
   EXPECT_TRUE(visible(w, "lblCmdResponse"));
   const std::string temp = ">R  100, 1 | ~0.1 | <", time = ">R  1916, 3 | ~0.1 | <";
   auto colour = [&](const char* box) { return ui::background(w.control(box)).name(); };
   w.Timer1->stop();
-  play(nullptr, {{"|cmdRdTemp2", " => "}, {"|Timer1|80\n", temp + " => old"}});
+  play(nullptr, {{.press = "cmdRdTemp2", .effect = " => "},
+                 {.press = "Timer1", .replies = {"80\n"}, .effect = temp + " => old"}});
   EXPECT_TRUE(w.Timer1->isActive());
   w.Timer1->stop();
   play(nullptr,
-       {{"|cmdRdTime", " => "}, {"|Timer1", temp + " | >E? | < | beep | " + time + kUnanswered}});
+       {{.press = "cmdRdTime", .effect = " => "},
+        {.press = "Timer1", .effect = temp + " | >E? | < | beep | " + time + kUnanswered}});
   EXPECT_TRUE(w.Timer1->isActive() && w.TempRdFlag == 1 && w.TimeRdFlag == 1);
   EXPECT_EQ(colour("txtTemp") + colour("txtTime"), "#ff9080#ff9080");
-  play(nullptr, {{"|cmdRdTemp2", " => "},
-                 {"|Timer1|13,5,59\n", time + " => old"},
-                 {"|cmdRdTime Timer1", " => "}});
+  play(nullptr, {{.press = "cmdRdTemp2", .effect = " => "},
+                 {.press = "Timer1", .replies = {"13,5,59\n"}, .effect = time + " => old"},
+                 {.press = "cmdRdTime Timer1", .effect = " => "}});
   EXPECT_FALSE(w.Timer1->isActive());  // both displays off: the timer rests after a silent tick
   EXPECT_EQ(colour("txtTemp") + colour("txtTime"), "#ffffff#ffffff");
   EXPECT_EQ(text(w, "txtTemp") + " " + text(w, "txtTime"), "80 13,5,59");
@@ -268,30 +296,43 @@ TEST_F(Console, AssemblerFormatSwitchAndEnterKeys) {
   discover();
   const std::string read = ">R  100, 1 | ~0.1 | <", stb = " | >*STB? | <", esr = " | >*ESR? | <";
   const std::string off = " | ibonl(0, 0)", timeout = kReport + "6 EABO <Op. aborted>ibcnt =  0";
-  play("txtReg", {{"100|cmdSend|75\nx|96\n", read + stb + " | beep => Read Response = 75"},
-                  {"1e39|cmdSend", "beep =>  ! Register number" + kNotSingle}});
+  play("txtReg",
+       {{.type = "100",
+         .press = "cmdSend",
+         .replies = {"75\nx", "96\n"},
+         .effect = read + stb + " | beep => Read Response = 75"},
+        {.type = "1e39", .press = "cmdSend", .effect = "beep =>  ! Register number" + kNotSingle}});
   b.driver.failAlways("Receive", bus::EABO, bus::TIMO);
-  play("txtReg", {{"100|cmdSend",
-                   read + off + " | >E? | <" + off + " | beep" + stb + off + " =>  ! " + timeout},
-                  {"300|optCmdWrt", " => "}});
+  play("txtReg",
+       {{.type = "100",
+         .press = "cmdSend",
+         .effect = read + off + " | >E? | <" + off + " | beep" + stb + off + " =>  ! " + timeout},
+        {.type = "300", .press = "optCmdWrt", .effect = " => "}});
   EXPECT_TRUE(visible(w, "lblErrReg") && visible(w, "txtDataEntry") &&
               w.focusWidget() == w.control("txtReg"));
   EXPECT_EQ(text(w, "lblReg"), "Reg#      Output Data");
   b.driver.failAlways("Send", bus::ENOL);
-  play("txtOutput", {{"10,20,30|cmdSend", ">W  300, 10,20,30" + off + " | >*STB?" + off + " | <" +
-                                              off + " =>  ! " + timeout},
-                     {"|optHex", ">FORM:TALK HEXL" + off + " | >*ESR?" + off + " | <" + off +
-                                     " => old ! " + timeout}});
+  play("txtOutput", {{.type = "10,20,30",
+                      .press = "cmdSend",
+                      .effect = ">W  300, 10,20,30" + off + " | >*STB?" + off + " | <" + off +
+                                " =>  ! " + timeout},
+                     {.press = "optHex",
+                      .effect = ">FORM:TALK HEXL" + off + " | >*ESR?" + off + " | <" + off +
+                                " => old ! " + timeout}});
   b.driver.clearFailures();
   EXPECT_FALSE(visible(w, "txtDataEntry"));
   play("txtOutput",
-       {{"1\n*RST|cmdSend",
-         "beep =>  ! The data field holds a line break, which would split the command line: "
-         "nothing sent"},
-        {"|optDecimal|32\n", ">FORM:TALK ASCII" + esr + " | beep => old ! ESR Reg Error = 32\n"},
-        {"|optHex|0\n", ">FORM:TALK HEXL" + esr + " => old"},
-        {"|cmdESR|32\n", ">*ESR? | < => ESR = 32"},
-        {"|optCmdWrt optCmdRead", " => "}});
+       {{.type = "1\n*RST",
+         .press = "cmdSend",
+         .effect =
+             "beep =>  ! The data field holds a line break, which would split the command line: "
+             "nothing sent"},
+        {.press = "optDecimal",
+         .replies = {"32\n"},
+         .effect = ">FORM:TALK ASCII" + esr + " | beep => old ! ESR Reg Error = 32\n"},
+        {.press = "optHex", .replies = {"0\n"}, .effect = ">FORM:TALK HEXL" + esr + " => old"},
+        {.press = "cmdESR", .replies = {"32\n"}, .effect = ">*ESR? | < => ESR = 32"},
+        {.press = "optCmdWrt optCmdRead", .effect = " => "}});
   EXPECT_TRUE(text(w, "lblReg") == "Reg#      Number of registers" && !visible(w, "txtDataEntry"));
   // Enter in the register box only moves on; Enter in the data box sends, as a keypad's does.
   QTest::keyClicks(w.control("txtReg"), "5\r");
@@ -308,29 +349,38 @@ TEST_F(Console, ProfilesRunStopAndDeleteAndClearDisarms) {
   discover();
   const QStringList start = state();
   EXPECT_EQ(press("cmdDelete"), " => ");
-  EXPECT_EQ(changes(start), "+cmdConfirm ^cmdConfirm");
+  EXPECT_EQ(changes(start), "enabled cmdConfirm; shown cmdConfirm");
   const std::string report = " | ~0.3 | >E? | < | beep => Modbus Error ";
   const std::string improper = "beep => Improper Profile entry, redo";
-  play("txtProfile",
-       {{"3|cmdDelete cmdConfirm", ">W  4000, 3 | >W  4001, 1 | >W  4002, 3 | >W  25, 0" + report},
-        {"all|cmdDelete cmdConfirm|0\n", ">W  4000, 1 | >W  4002, 255 | >W  25, 0" + report + "0"},
-        {"|cmdDelete cmdConfirm", improper},
-        {"255|cmdRunProfile|3\n", ">W  4000, 255 | >W  4001, 1 | >W  4002, 5" + report + "3"},
-        {"256|cmdRunProfile", improper},
-        {"-1e39|cmdRunProfile", "beep =>  ! Profile number" + kNotSingle},
-        {"|cmdStop", ">W  1217, 1 => "}});
+  play("txtProfile", {{.type = "3",
+                       .press = "cmdDelete cmdConfirm",
+                       .effect = ">W  4000, 3 | >W  4001, 1 | >W  4002, 3 | >W  25, 0" + report},
+                      {.type = "all",
+                       .press = "cmdDelete cmdConfirm",
+                       .replies = {"0\n"},
+                       .effect = ">W  4000, 1 | >W  4002, 255 | >W  25, 0" + report + "0"},
+                      {.press = "cmdDelete cmdConfirm", .effect = improper},
+                      {.type = "255",
+                       .press = "cmdRunProfile",
+                       .replies = {"3\n"},
+                       .effect = ">W  4000, 255 | >W  4001, 1 | >W  4002, 5" + report + "3"},
+                      {.type = "256", .press = "cmdRunProfile", .effect = improper},
+                      {.type = "-1e39",
+                       .press = "cmdRunProfile",
+                       .effect = "beep =>  ! Profile number" + kNotSingle},
+                      {.press = "cmdStop", .effect = ">W  1217, 1 => "}});
   EXPECT_EQ(changes(start), "");
   // Clear empties the assembler, hides the hint and the error, and disarms a delete.
-  play("txtReg", {{"5|optCmdWrt cmdDelete", " => "}});
+  play("txtReg", {{.type = "5", .press = "optCmdWrt cmdDelete", .effect = " => "}});
   type(w, "txtOutput", "3");
   const QStringList before = state();
   EXPECT_EQ(
       effect([&] { type(w, "txtError", "e"), w.control("txtError")->show(), click(w, "cmdClr"); }),
       " => ");
   EXPECT_EQ(text(w, "txtReg") + text(w, "txtOutput") + text(w, "txtError"), "");
-  EXPECT_EQ(changes(before), "-cmdConfirm -cmdSend ~cmdConfirm ~txtDataEntry");
+  EXPECT_EQ(changes(before), "disabled cmdConfirm cmdSend; hidden cmdConfirm txtDataEntry");
   type(w, "txtOutput", "x");
-  EXPECT_EQ(changes(before), "-cmdConfirm ~cmdConfirm ~txtDataEntry");
+  EXPECT_EQ(changes(before), "disabled cmdConfirm; hidden cmdConfirm txtDataEntry");
 }
 
 }  // namespace
