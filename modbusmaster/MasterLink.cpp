@@ -189,11 +189,10 @@ modbus::Reply MasterLink::transact(const modbus::Bytes& request) {
     quietFrom_ = Clock::now() + seconds(static_cast<double>(request.size()) * t.character);
     return {};
   }
-  return serial_ ? receiveRtu(request) : receiveTcp(request);
+  return serial_ ? receiveRtu() : receiveTcp(request);
 }
 
-modbus::Reply MasterLink::receiveRtu(const modbus::Bytes& request) {
-  (void)request;
+modbus::Reply MasterLink::receiveRtu() {
   std::uint8_t buffer[MODBUS_RTU_MAX_ADU_LENGTH] = {};
   const int received = modbus_receive_confirmation(context_, buffer);
   const int error = errno;

@@ -69,7 +69,7 @@ class MasterLink final : public modbus::Link {
   void note(const std::string& text);
   void waitForSilence();
   void setTimeouts(double response, double byte);
-  modbus::Reply receiveRtu(const modbus::Bytes& request);
+  modbus::Reply receiveRtu();
   modbus::Reply receiveTcp(const modbus::Bytes& request);
 
   bool serial_;

@@ -2,9 +2,13 @@
 // server (in this process, on its own thread): over loopback TCP and a pseudo-terminal, the
 // frames that come back, a controller that does not answer, and links that cannot be opened,
 // are held by another program, or go away.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -170,6 +174,87 @@ TEST(MasterLink, PortsThatCannotBeUsed) {
   EXPECT_EQ(pid, ::getpid());
   link.reset();
   EXPECT_FALSE(std::ifstream(lockFile).good());
+}
+
+// A slave that answers one request with the given bytes, whatever they are: on a loopback TCP
+// port, or on the master side of a pseudo-terminal whose other side the link opens.
+struct OddSlave {
+  OddSlave(bool tcp, Bytes answer) : answer(std::move(answer)) {
+    if (tcp) {
+      listener = ::socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      socklen_t size = sizeof address;
+      ::bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+      ::listen(listener, 1);
+      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+      link = modbusmaster::MasterLink::tcp("127.0.0.1", ntohs(address.sin_port));
+    } else {
+      peer = ::posix_openpt(O_RDWR | O_NOCTTY);
+      ::grantpt(peer);
+      ::unlockpt(peer);
+      link = modbusmaster::MasterLink::rtu(::ptsname(peer), {});
+    }
+    thread = std::thread([this] { answerOne(); });
+  }
+  ~OddSlave() {
+    thread.join();
+    for (int fd : {listener, peer})
+      if (fd >= 0) ::close(fd);
+  }
+  static bool readable(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 2000) == 1;
+  }
+  void answerOne() {
+    if (listener >= 0 && readable(listener)) peer = ::accept(listener, nullptr, nullptr);
+    std::uint8_t request[300];
+    if (peer >= 0 && readable(peer) && ::read(peer, request, sizeof request) > 0)
+      (void)!::write(peer, answer.data(), answer.size());
+  }
+  Bytes answer;
+  int listener = -1, peer = -1;
+  std::unique_ptr<modbusmaster::MasterLink> link;
+  std::thread thread;
+};
+
+TEST(MasterLink, OddAnswersArePassedOnAsTheyCame) {
+  const Bytes hello = {'H', 'E', 'L', 'L', 'O', ' ', 'W', 'O', 'R', 'L', 'D'};
+  struct Row {
+    bool tcp;
+    Bytes answer, response;
+    int code;  // -1: none, the converter judges
+    std::string note;
+  } rows[] = {
+      {true,
+       {0, 0, 0, 7, 0, 5, 1, 3, 2, 0, 75},
+       frame({1, 3, 2, 0, 75}),
+       100,
+       "an answer with protocol identifier 7, not 0"},
+      {true,
+       {0, 0, 0, 0, 0, 5, 2, 3, 2, 0, 75},
+       frame({2, 3, 2, 0, 75}),
+       100,
+       "an answer with unit 2 answered for unit 1"},
+      {true, hello, frame({'W', 'O', 'R'}), 100, "an answer with protocol identifier 19532, not 0"},
+      {false, {1, 3, 2, 0, 75, 0, 0}, {1, 3, 2, 0, 75, 0, 0}, -1, ""},
+      {false, frame({2, 3, 2, 0, 75}), frame({2, 3, 2, 0, 75}), -1, ""},
+      {false, frame({1, 0x83, 2}), frame({1, 0x83, 2}), -1, ""},
+      {false, {1, 3, 2, 0}, {}, -1, ""},  // cut short: no answer
+  };
+  for (const Row& row : rows) {
+    OddSlave slave(row.tcp, row.answer);
+    Noted noted;
+    noted.hear(*slave.link);
+    ASSERT_TRUE(slave.link->open()) << slave.link->problem();
+    const modbus::Reply reply = slave.link->transact(frame({1, 3, 0, 100, 0, 1}));
+    EXPECT_EQ(reply.response, row.response) << row.note;
+    EXPECT_EQ(reply.code.value_or(-1), row.code) << row.note;
+    const std::string lost =
+        row.note.empty() ? "" : "lost: " + slave.link->describe() + ": " + row.note;
+    EXPECT_EQ(noted.notes.back(), row.note.empty() ? "connected: " + slave.link->describe() : lost);
+  }
 }
 
 TEST(MasterLink, TargetsOfTheOption) {
