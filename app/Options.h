@@ -7,10 +7,18 @@ namespace app {
 
 // What the command line asks for.
 struct Options {
-  enum class Driver { Automatic, Simulator, Library, Prologix };
+  enum class Driver { Automatic, Simulator, Library, Prologix, Modbus };
   Driver driver = Driver::Automatic;
-  std::string driverPath;  // with Driver::Library; with Driver::Prologix the device or HOST[:PORT]
-  int baud = 115200;       // with Driver::Prologix on a serial device
+  // With Driver::Library the library's path; with Driver::Prologix and Driver::Modbus the
+  // device or HOST[:PORT].
+  std::string driverPath;
+  int baud = 115200;  // with Driver::Prologix on a serial device
+  // With Driver::Modbus on a serial device: the line to the controller.
+  struct ModbusLine {
+    int baud = 9600;
+    char parity = 'N';  // 'N', 'E' or 'O'
+    int stopBits = 1;
+  } modbusLine;
   std::string tracePath;   // empty: no trace; "-": standard output
   std::string scriptPath;  // empty: the operator drives the console
   std::string logPath;     // empty: no data log

@@ -17,12 +17,14 @@
 #include "GPIB32.h"
 #include "LibraryDriver.h"
 #include "MainWindow.h"
+#include "MasterLink.h"
 #include "NumberText.h"
 #include "Observers.h"
 #include "Options.h"
 #include "PrologixDriver.h"
 #include "ScriptRunner.h"
 #include "SimulatedBus.h"
+#include "SoftwareConverter.h"
 #include "Trace.h"
 
 namespace {
@@ -127,13 +129,30 @@ struct ChosenDriver {
   std::unique_ptr<bus::Driver> driver;
   sim::SimulatedBus* simulator = nullptr;       // the built-in simulator, when it is the driver
   prologix::PrologixDriver* adapter = nullptr;  // a GPIB adapter, when it is the driver
-  QString line;                                 // what the main window says of it
+  // The console's own converter and its Modbus link, when it is the driver.
+  converter::SoftwareConverter* softwareConverter = nullptr;
+  modbusmaster::MasterLink* modbusLink = nullptr;
+  QString line;  // what the main window says of it
 };
 
-// The driver is chosen here and nowhere else: an adapter, a named library, the platform's
-// library when it loads, otherwise the built-in simulator.
+// The driver is chosen here and nowhere else: an adapter, the console's own converter on a
+// Modbus link, a named library, the platform's library when it loads, otherwise the built-in
+// simulator.
 ChosenDriver chooseDriver(const app::Options& options, bus::Clock& clock) {
   ChosenDriver chosen;
+  if (options.driver == app::Options::Driver::Modbus) {
+    // Opened once the trace can hear what the link says (connectModbus).
+    const app::Options::ModbusLine& line = options.modbusLine;
+    std::string problem;
+    std::unique_ptr<modbusmaster::MasterLink> link =
+        modbusmaster::linkFor(options.driverPath, {line.baud, line.parity, line.stopBits}, problem);
+    chosen.modbusLink = link.get();
+    auto software = std::make_unique<converter::SoftwareConverter>(
+        clock, std::move(link), modbus::SerialSettings{line.baud, true});
+    chosen.softwareConverter = software.get();
+    chosen.driver = std::move(software);
+    return chosen;
+  }
   if (options.driver == app::Options::Driver::Prologix) {
     // Connected once the application exists (the serial port is a Qt object); until then
     // the driver line waits.
@@ -190,10 +209,33 @@ void traceDriver(ChosenDriver& chosen, trace::Trace& events) {
       std::cerr << "gpib-modbus-console: " << bus::printableText(problem, kQuotedProblem) << "\n";
     };
   }
-  if (chosen.simulator)
-    chosen.simulator->converter().setFrameListener([&events](const modbus::RtuExchange& exchange) {
-      events.frame(exchange.request, exchange.response, exchange.errorCode);
-    });
+  const auto frames = [&events](const modbus::RtuExchange& exchange) {
+    events.frame(exchange.request, exchange.response, exchange.errorCode);
+  };
+  if (chosen.simulator) chosen.simulator->converter().setFrameListener(frames);
+  if (chosen.softwareConverter) {
+    chosen.softwareConverter->converter().setFrameListener(frames);
+    // The link's coming and going: in the trace, and its troubles once on standard error.
+    chosen.modbusLink->onNote = [&events](const std::string& note) {
+      events.adapter(note);
+      if (note.rfind("connected: ", 0) != 0)
+        std::cerr << "gpib-modbus-console: " << bus::printableText(note, kQuotedProblem) << "\n";
+    };
+  }
+}
+
+// The console's own converter opens its Modbus link at start; the driver line says how that
+// went. A link that cannot be opened is tried again with each transaction.
+void connectModbus(ChosenDriver& chosen) {
+  if (!chosen.modbusLink) return;
+  chosen.modbusLink->open();
+  const std::string& problem = chosen.modbusLink->problem();
+  chosen.line = QString::fromStdString(bus::printableText(
+      "Driver: " + (problem.empty() ? chosen.softwareConverter->describe()
+                                    : "software converter at GPIB address " +
+                                          std::to_string(converter::SoftwareConverter::kAddress) +
+                                          " on " + problem),
+      kQuotedProblem));
 }
 
 // An adapter connects once the application exists; the driver line then says how that went.
@@ -254,6 +296,7 @@ int main(int argc, char* argv[]) {
   qInstallMessageHandler(qtMessages);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   connectAdapter(chosen);
+  connectModbus(chosen);
 
   SystemBeep beep;
   bus::GPIB32 gpib(*chosen.driver, clock, beep, &observers);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "LinkTarget.h"
+
 namespace prologix {
 
 using Deadline = std::chrono::steady_clock::time_point;
@@ -57,13 +59,10 @@ std::unique_ptr<Link> serialLink(const std::string& device, int baud = kDefaultB
 std::unique_ptr<Link> tcpLink(const std::string& host, int port = kDefaultPort);
 
 // What `--prologix TARGET` names: a serial device, or HOST[:PORT]. Empty `problem` when usable.
-struct Target {
-  bool serial = false;
-  std::string device;  // serial: the path; TCP: the host
-  int port = kDefaultPort;
-  std::string problem;
-};
-Target parseTarget(const std::string& text);
+using Target = bus::LinkTarget;
+inline Target parseTarget(const std::string& text) {
+  return bus::parseLinkTarget(text, "--prologix", kDefaultPort);
+}
 std::unique_ptr<Link> linkFor(const Target& target, int baud = kDefaultBaud);
 
 }  // namespace prologix

@@ -4,6 +4,10 @@
 
 namespace sim {
 
+using converter::ProgramUnit;
+using converter::splitMessage;
+using converter::StatusModel;
+
 namespace {
 constexpr std::size_t kInputLimit = 256;
 }

@@ -8,7 +8,7 @@ namespace sim {
 
 // A plain IEEE 488.2 instrument with nothing to do but identify itself and keep its status
 // registers; it makes a listener search show a bus with more than one device.
-class Instrument final : public Device {
+class Instrument final : public converter::Device {
  public:
   explicit Instrument(std::string identity);
 
@@ -25,7 +25,7 @@ class Instrument final : public Device {
   std::string identity_;
   std::string input_;
   std::string output_;
-  StatusModel status_;
+  converter::StatusModel status_;
 };
 
 }  // namespace sim

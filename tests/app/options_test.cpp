@@ -67,4 +67,46 @@ TEST(Options, CommandLines) {
     EXPECT_EQ(asked(app::parseOptions(args)), expected) << testing::PrintToString(args);
 }
 
+// --modbus and its line's settings: the target, the settings in one word, or the problem.
+TEST(Options, ModbusCommandLines) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--modbus", "/dev/ttyUSB0"}, "/dev/ttyUSB0 9600 8N1"},
+      {{"--modbus", "/dev/ttyUSB0", "--baud", "19200", "--parity", "even", "--stop-bits", "2"},
+       "/dev/ttyUSB0 19200 8E2"},
+      {{"--modbus=/dev/ttyS1", "--parity=odd", "--trace", "-"}, "/dev/ttyS1 9600 8O1"},
+      {{"--modbus", "127.0.0.1:5020"}, "127.0.0.1:5020 9600 8N1"},
+      {{"--modbus"},
+       "error: --modbus needs a serial device (/dev/ttyUSB0) or HOST[:PORT] of a Modbus TCP "
+       "gateway"},
+      {{"--modbus", "gw:0"}, "error: --modbus: the port must be a number from 1 to 65535, not 0"},
+      {{"--modbus", "gw", "--baud", "9600"},
+       "error: --baud is for a serial device, not for a Modbus TCP gateway"},
+      {{"--modbus", "gw", "--stop-bits", "2"},
+       "error: --stop-bits is for a serial device, not for a Modbus TCP gateway"},
+      {{"--modbus", "/dev/ttyUSB0", "--baud", "9601"},
+       "error: --baud with --modbus needs 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, "
+       "not 9601"},
+      {{"--modbus", "/dev/ttyUSB0", "--parity", "mark"},
+       "error: --parity needs none, even or odd, not mark"},
+      {{"--modbus", "/dev/ttyUSB0", "--stop-bits", "1.5"},
+       "error: --stop-bits needs 1 or 2, not 1.5"},
+      {{"--parity", "even"}, "error: --parity needs --modbus with a serial device"},
+      {{"--stop-bits"}, "error: --stop-bits needs 1 or 2"},
+      {{"--modbus", "gw", "--prologix", "lab"},
+       "error: --modbus cannot go with --simulate, --driver or --prologix: one driver at a time"},
+      {{"--modbus", "gw", "--virtual-time", "--script", "a"},
+       "error: --virtual-time needs --simulate: only the built-in simulator keeps simulated time"},
+  };
+  for (const auto& [args, expected] : cases) {
+    const app::Options o = app::parseOptions(args);
+    const auto& line = o.modbusLine;
+    const std::string got = !o.error.empty() ? "error: " + o.error
+                            : o.driver != app::Options::Driver::Modbus
+                                ? "not modbus"
+                                : o.driverPath + " " + std::to_string(line.baud) + " 8" +
+                                      line.parity + std::to_string(line.stopBits);
+    EXPECT_EQ(got, expected) << testing::PrintToString(args);
+  }
+}
+
 }  // namespace

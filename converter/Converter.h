@@ -8,26 +8,25 @@
 #include "Clock.h"
 #include "Device.h"
 #include "Frame.h"
-#include "WatlowF4.h"
+#include "ModbusLink.h"
 
-namespace sim {
+namespace converter {
 
 // The GPIB-to-Modbus converter: an IEEE 488.2 instrument whose command lines become Modbus RTU
-// transactions with the controller on its serial link.
+// transactions with the controller on its Modbus link (the simulated controller, or a real
+// master on a serial port or a TCP gateway).
 //
 // Reply formats: one line per program message ending in a line feed, EOI on that line feed;
 // several queries in one message answer in one line separated by ';'. Register values are
 // decimal (signed 16-bit) in ASCII format, four upper-case hexadecimal digits in HEXL format,
 // several registers separated by ','.
-class Converter final : public Device {
+class Converter : public Device {
  public:
   static constexpr int kDefaultBaud = 9600;
   static constexpr std::size_t kInputLimit = 1024;
 
   // Seconds the converter waits for the controller's answer before it gives up (error 101).
   static constexpr double kResponseTimeout = 0.5;
-  // Seconds the controller takes to begin its answer once a request has arrived.
-  static constexpr double kDefaultLatency = 0.005;
 
   // Modbus error register codes beyond the controller's own exception codes.
   static constexpr int kCrcError = 100;
@@ -36,7 +35,10 @@ class Converter final : public Device {
 
   using FrameListener = std::function<void(const modbus::RtuExchange&)>;
 
-  Converter(bus::Clock& clock, WatlowF4& controller);
+  // The converter speaks to its controller through `link`, which outlives it; its serial
+  // settings at power-on are `serial` (9600 baud, RS-485 unless told otherwise).
+  Converter(bus::Clock& clock, modbus::Link& link,
+            const modbus::SerialSettings& serial = modbus::SerialSettings{});
 
   void listen(std::string_view bytes, bool eoi) override;
   std::optional<std::string_view> talk() override;
@@ -44,20 +46,7 @@ class Converter final : public Device {
   std::optional<std::uint8_t> serialPoll() override;
   void clear() override;
   bool requestingService() const override;
-  double readyAt() const override { return readyAt_; }
-
-  // Whether transactions take their time on the link (the default) or none at all.
-  void setPaced(bool paced) { paced_ = paced; }
-  bool paced() const { return paced_; }
-  // The controller's response latency, seconds (0 to 10; other values are ignored).
-  void setLatency(double seconds);
-  double latency() const { return latency_; }
-  // Seconds one transaction holds the serial link at `baud`: the request's bytes and the
-  // silence of 3.5 characters after it, then the latency, the response's bytes and its silence,
-  // or the response time-out when no answer comes (`responseBytes` none). RTU characters are 11
-  // bits: start, 8 data, parity (or a second stop bit), stop.
-  static double linkSeconds(int baud, std::size_t requestBytes,
-                            std::optional<std::size_t> responseBytes, double latency);
+  double readyAt() const override { return link_.readyAt(); }
 
   // Identity: the whole *IDN? reply line (without its line feed), or just the model in it.
   void setIdentity(std::string text);
@@ -70,14 +59,9 @@ class Converter final : public Device {
   // Power off and on: settings saved by *SAV come back; with *PSC 1 the enable registers clear.
   void powerCycle();
 
-  // Faults.
+  // Faults of the converter itself, for the simulated bench.
   void setSilent(bool silent) { silent_ = silent; }
   bool silent() const { return silent_; }
-  // The next `count` transactions fail with `code` (what E? then answers).
-  void failNextTransactions(int count, int code);
-  // Transactions still to fail, and with what.
-  int pendingFailures() const { return failCount_; }
-  int pendingFailureCode() const { return failCode_; }
   // The next time the converter is addressed to talk it says exactly these bytes.
   void setNextReply(std::string raw);
   void clearNextReply() { nextReply_.reset(); }
@@ -111,10 +95,10 @@ class Converter final : public Device {
                      std::vector<std::string>& replies);
   void readRegisters(const std::string& parameters, std::vector<std::string>& replies);
   void writeRegisters(const std::string& parameters);
-  // One transaction; the response PDU's data on success, nothing on failure.
   // The slave address the requests go to: one no slave can have goes out as 255, which no one
   // answers.
   std::uint8_t slave() const;
+  // One transaction; the response frame on success, nothing on failure.
   std::optional<modbus::Bytes> transact(modbus::Bytes frame, std::size_t expectedLength);
   int judge(const modbus::Bytes& request, const modbus::Bytes& response,
             std::size_t expectedLength) const;
@@ -122,12 +106,8 @@ class Converter final : public Device {
   void refreshService() { status_.update(!output_.empty()); }
 
   bus::Clock& clock_;
-  WatlowF4& controller_;
+  modbus::Link& link_;
   FrameListener listener_;
-  // The serial link is busy with this message's transactions until then.
-  double readyAt_ = 0;
-  double latency_ = kDefaultLatency;
-  bool paced_ = true;
 
   std::string identity_;
   std::string input_;
@@ -149,9 +129,7 @@ class Converter final : public Device {
   bool linkRs485_ = true;
 
   bool silent_ = false;
-  int failCount_ = 0;
-  int failCode_ = 0;
   std::optional<std::string> nextReply_;
 };
 
-}  // namespace sim
+}  // namespace converter

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace sim {
+namespace converter {
 
 // A device on the simulated GPIB bus, as the controller-in-charge sees it.
 class Device {
@@ -88,4 +88,4 @@ class StatusModel {
   bool rqs_ = false;
 };
 
-}  // namespace sim
+}  // namespace converter

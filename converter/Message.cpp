@@ -6,7 +6,7 @@
 
 #include "NumberText.h"
 
-namespace sim {
+namespace converter {
 
 namespace {
 
@@ -105,4 +105,4 @@ bool matchesPath(std::string_view header,
   return false;
 }
 
-}  // namespace sim
+}  // namespace converter

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sim {
+namespace converter {
 
 // One command of a program message: its header in upper case ("*ESE", "SYST:COMM:SER:BAUD?",
 // "R") and its parameter text, blanks around it removed.
@@ -34,4 +34,4 @@ std::optional<long> wholeNumber(double value, long low, long high);
 bool matchesPath(std::string_view header,
                  std::initializer_list<std::pair<std::string_view, std::string_view>> nodes);
 
-}  // namespace sim
+}  // namespace converter

@@ -8,7 +8,7 @@
 #include "Message.h"
 #include "NumberText.h"
 
-namespace sim {
+namespace converter {
 
 namespace {
 
@@ -23,11 +23,6 @@ std::string composeIdentity(const std::string& model) {
 
 bool isBaud(long value) { return value == 9600 || value == 19200; }
 
-// RTU on the serial link: 11 bits a character, frames ended by 3.5 characters of silence.
-constexpr double kBitsPerCharacter = 11.0;
-constexpr double kFrameGap = 3.5;
-constexpr double kLongestLatency = 10.0;
-
 std::string formatRegister(std::uint16_t value, bool hex) {
   char text[8];
   if (hex)
@@ -39,31 +34,18 @@ std::string formatRegister(std::uint16_t value, bool hex) {
 
 }  // namespace
 
-Converter::Converter(bus::Clock& clock, WatlowF4& controller)
-    : clock_(clock), controller_(controller), identity_(composeIdentity(kDefaultModel)) {}
+Converter::Converter(bus::Clock& clock, modbus::Link& link, const modbus::SerialSettings& serial)
+    : clock_(clock), link_(link), identity_(composeIdentity(kDefaultModel)) {
+  saved_.baud = baud_ = linkBaud_ = serial.baud;
+  saved_.rs485 = rs485_ = linkRs485_ = serial.rs485;
+  link_.setSerial(serial);
+}
 
 void Converter::setIdentity(std::string text) { identity_ = std::move(text); }
 
 void Converter::setModel(const std::string& model) { identity_ = composeIdentity(model); }
 
-void Converter::failNextTransactions(int count, int code) {
-  failCount_ = count > 0 ? count : 0;
-  failCode_ = code;
-}
-
 void Converter::setNextReply(std::string raw) { nextReply_ = std::move(raw); }
-
-void Converter::setLatency(double seconds) {
-  if (std::isfinite(seconds) && seconds >= 0 && seconds <= kLongestLatency) latency_ = seconds;
-}
-
-double Converter::linkSeconds(int baud, std::size_t requestBytes,
-                              std::optional<std::size_t> responseBytes, double latency) {
-  const double character = kBitsPerCharacter / std::max(baud, 1);
-  const double request = (static_cast<double>(requestBytes) + kFrameGap) * character;
-  if (!responseBytes) return request + kResponseTimeout;
-  return request + latency + (static_cast<double>(*responseBytes) + kFrameGap) * character;
-}
 
 void Converter::powerCycle() {
   input_.clear();
@@ -80,7 +62,8 @@ void Converter::powerCycle() {
   errorRegister_ = 0;
   baud_ = linkBaud_ = saved_.baud;
   rs485_ = linkRs485_ = saved_.rs485;
-  readyAt_ = 0;
+  link_.restart();
+  link_.setSerial({linkBaud_, linkRs485_});
   refreshService();
 }
 
@@ -306,6 +289,7 @@ bool Converter::serialCommand(const std::string& header, const std::string& para
     } else {
       linkBaud_ = baud_;
       linkRs485_ = rs485_;
+      link_.setSerial({linkBaud_, linkRs485_});
     }
   } else {
     return false;
@@ -374,40 +358,11 @@ std::uint8_t Converter::slave() const {
 std::optional<modbus::Bytes> Converter::transact(modbus::Bytes frame, std::size_t expectedLength) {
   modbus::RtuExchange exchange;
   exchange.time = clock_.now();
-  exchange.request = frame;
-
-  const bool linked = linkBaud_ == controller_.baud();
-  // Whether the converter waits for an answer that does not come (its response time-out).
-  bool waits = false;
-  if (failCount_ > 0) {
-    --failCount_;
-    const int code = failCode_;
-    if (code == kCrcError || (code > kPartialBase && code < kPartialBase + 100)) {
-      // The controller acts on the request; its answer is damaged on the way back.
-      exchange.response = controller_.handle(frame);
-      if (code == kCrcError && !exchange.response.empty()) exchange.response.back() ^= 0xFF;
-      if (code > kPartialBase) {
-        const std::size_t keep = static_cast<std::size_t>(code - kPartialBase);
-        if (exchange.response.size() > keep) exchange.response.resize(keep);
-      }
-    } else if (code >= 1 && code < kCrcError) {
-      // An exception answer the controller did not give.
-      exchange.response =
-          modbus::exceptionResponse(frame[0], frame[1], static_cast<std::uint8_t>(code));
-    }
-    exchange.errorCode = code;
-  } else {
-    if (linked) exchange.response = controller_.handle(frame);
-    exchange.errorCode = judge(frame, exchange.response, expectedLength);
-    waits = exchange.errorCode == kTimeout;
-  }
-  // Transactions follow each other on the link; the reply is complete when the last is done.
-  // A failure put on the bench by hand takes only its bytes' time.
-  const std::optional<std::size_t> answered =
-      waits ? std::nullopt : std::optional<std::size_t>(exchange.response.size());
-  if (paced_)
-    readyAt_ = std::max(readyAt_, exchange.time) +
-               linkSeconds(linkBaud_, frame.size(), answered, answered == 0 ? 0.0 : latency_);
+  modbus::Reply reply = link_.transact(frame);
+  exchange.request = std::move(frame);
+  exchange.response = std::move(reply.response);
+  exchange.errorCode =
+      reply.code ? *reply.code : judge(exchange.request, exchange.response, expectedLength);
   errorRegister_ = exchange.errorCode;
   if (exchange.errorCode != 0) status_.setEvent(StatusModel::DDE);
   if (listener_) listener_(exchange);
@@ -417,11 +372,7 @@ std::optional<modbus::Bytes> Converter::transact(modbus::Bytes frame, std::size_
 
 int Converter::judge(const modbus::Bytes& request, const modbus::Bytes& response,
                      std::size_t expectedLength) const {
-  if (response.empty()) {
-    // A broadcast write expects no answer.
-    const bool broadcastWrite = request[0] == 0 && request[1] != modbus::kReadHolding;
-    return broadcastWrite ? 0 : kTimeout;
-  }
+  if (response.empty()) return modbus::broadcastWrite(request) ? 0 : kTimeout;
   const bool exception = response.size() >= 2 && (response[1] & modbus::kExceptionBit);
   const std::size_t length = exception ? 5 : expectedLength;
   if (response.size() < length) {
@@ -436,4 +387,4 @@ int Converter::judge(const modbus::Bytes& request, const modbus::Bytes& response
   return 0;
 }
 
-}  // namespace sim
+}  // namespace converter
