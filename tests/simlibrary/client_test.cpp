@@ -41,6 +41,8 @@ int ibdma(int ud, int value);
 int ibbna(int ud, const char* name);
 int ibevent(int ud, short* event);
 int ibpct(int ud);
+int ibloc(int ud);
+int ibtrg(int ud);
 int ibstop(int ud);
 void DevClear(int board, unsigned short address);
 void DevClearList(int board, const unsigned short* list);
@@ -221,6 +223,9 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
        "8120/4/0"},
       {"a trigger to nobody", [](int d) { return Trigger(d, 12), ThreadIbsta(); }, 0, "8120/2/0"},
       {"EOI kept on the board", [](int d) { return ibeot(d, 1); }, 0, "0120/0/0"},
+      {"a device trigger to nobody", [](int d) { return ibtrg(d); }, nobody, "8100/2/0"},
+      {"to local, nobody there", [](int d) { return ibloc(d); }, nobody, "8100/2/0"},
+      {"to local after a failure", [](int d) { return ibloc(d); }, ud, "0100/0/0"},
   };
   for (const auto& row : rows) {
     const int returned = row.call(row.ud);
