@@ -8,11 +8,13 @@ set -u
 slave=$1 transport=$2
 fail() { echo "run_mbpoll ($transport): $*" >&2; exit 1; }
 command -v mbpoll >/dev/null || fail "mbpoll is not installed (scripts/setup-deps installs it)"
-timeout 5 "$slave" --tcp 65536 2>/dev/null
-[ $? -eq 2 ] || fail "--tcp 65536 was not refused with status 2"
-
-timeout 5 "$slave" --plant "0 1 1 1 1" 2>/dev/null
-[ $? -eq 2 ] || fail "--plant with no thermal mass was not refused with status 2"
+# Command lines refused with status 2: a port out of range, a plant without thermal mass, an
+# option whose value is missing, an option that does not exist (arguments parted by '|').
+for line in "--tcp|65536" "--plant|0 1 1 1 1" "--plant" "--tcp" "--pty|--baud"; do
+  IFS='|' read -r -a words <<<"$line"
+  timeout 5 "$slave" "${words[@]}" 2>/dev/null
+  [ $? -eq 2 ] || fail "\"$line\" was not refused with status 2"
+done
 
 # A small chamber without dead time: the temperature moves as soon as the set point is written.
 plant=(--plant "0.05 2500 1200 10 0")
