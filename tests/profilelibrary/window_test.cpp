@@ -126,6 +126,17 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   EXPECT_EQ(
       l.message().rfind("Cannot write " + l.dir.filePath("no/such/folder.json").toStdString(), 0),
       0u);
+
+  // A file in Celsius loaded over profile 1: asked first, then written in the controller's unit.
+  l.type("txtFile", l.file("celsius.json", R"({"format": "gpib-modbus-console profiles",
+      "version": 1, "unit": "C", "profiles": [{"steps": [{"type": "Time",
+      "duration": "00:02:00", "end": 100}, {"type": "End", "action": "hold"}]}]})"));
+  l.type("txtTarget", "1");
+  l.click("cmdLoad");
+  EXPECT_EQ(l.message(), "Profile 1 exists on the controller. Press \"Replace profile 1\" to "
+                         "delete it and write the file's profile in its place.");
+  l.click("cmdReplace");
+  EXPECT_EQ(l.cells("tblSteps"), "1|Time|00:02:00 to 212 °F\n2|End|hold\n");
 }
 
 TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {
