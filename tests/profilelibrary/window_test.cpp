@@ -136,6 +136,8 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   EXPECT_EQ(l.message(), "Profile 1 exists on the controller. Press \"Replace profile 1\" to "
                          "delete it and write the file's profile in its place.");
   l.click("cmdReplace");
+  EXPECT_EQ(l.message(), "Profile 1 written (converted to °F) and read back: every step as in "
+                         "the file.");
   EXPECT_EQ(l.cells("tblSteps"), "1|Time|00:02:00 to 212 °F\n2|End|hold\n");
 }
 
@@ -189,6 +191,12 @@ TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {
   EXPECT_TRUE(l.get<QPushButton>("cmdRead")->isEnabled() && !cancel->isEnabled());
   EXPECT_LT(operatorAtCancel.reads, 8);
   l.c.observers.remove(&operatorAtCancel);
+  // The next task is not cancelled by the last one's Cancel.
+  l.type("txtFile", l.file("short.json", R"({"format": "gpib-modbus-console profiles",
+      "version": 1, "unit": "F", "profiles": [{"steps": [{"type": "End", "action": "hold"}]}]})"));
+  l.type("txtTarget", "2");
+  l.click("cmdLoad");
+  EXPECT_EQ(l.message(), "Profile 2 written and read back: every step as in the file.");
 }
 
 }  // namespace
