@@ -291,7 +291,11 @@ ControllerProfiles::Outcome ControllerProfiles::writeProfile(const Profile& prof
   }
   const int total = static_cast<int>(target.steps.size());
   for (int i = 1; i <= total; ++i) {
-    if (cancelled(progress, i - 1, total, outcome)) return outcome;
+    if (cancelled(progress, i - 1, total, outcome)) {
+      outcome.problem = "cancelled before step " + std::to_string(i) + " of " +
+                        std::to_string(total);
+      return outcome;
+    }
     const Step& s = target.steps[static_cast<std::size_t>(i - 1)];
     std::vector<std::pair<int, int>> writes = {{f4::StepNumber, i},
                                                {f4::ProfileAction, f4::ProfileActions::InsertStep},

@@ -460,7 +460,8 @@ void LibraryWindow::writeAndVerify(const Profile& fileProfile, int fileUnit, int
   auto outcome = controller_.writeProfile(profile, number,
                                           progress(QString("Writing profile %1…").arg(number)));
   const std::string written = outcome.problem;
-  // Whatever happened, show what the controller now holds.
+  // Whatever happened, show what the controller now holds, even after Cancel.
+  cancel_ = false;
   Profile held;
   const auto readOutcome = controller_.readProfile(number, held, progress("Reading it back…"));
   busy(false);

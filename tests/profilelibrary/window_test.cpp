@@ -177,9 +177,9 @@ TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {
   // The operator presses Cancel while the fifth reply comes in.
   struct : bus::Observer {
     QPushButton* button = nullptr;
-    int reads = 0;
+    int reads = 0, at = 5;
     void driverCall(const bus::Call& call) override {
-      if (call.routine == bus::Routine::Receive && ++reads == 5 && button->isEnabled())
+      if (call.routine == bus::Routine::Receive && ++reads == at && button->isEnabled())
         button->click();
     }
   } operatorAtCancel;
@@ -190,13 +190,24 @@ TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {
   EXPECT_EQ(l.message(), "Cancelled.");
   EXPECT_TRUE(l.get<QPushButton>("cmdRead")->isEnabled() && !cancel->isEnabled());
   EXPECT_LT(operatorAtCancel.reads, 8);
-  l.c.observers.remove(&operatorAtCancel);
-  // The next task is not cancelled by the last one's Cancel.
+  // The next task is not cancelled by the last one's Cancel; a load cancelled part way stops
+  // and shows what the controller holds.
   l.type("txtFile", l.file("short.json", R"({"format": "gpib-modbus-console profiles",
       "version": 1, "unit": "F", "profiles": [{"steps": [{"type": "End", "action": "hold"}]}]})"));
   l.type("txtTarget", "2");
   l.click("cmdLoad");
   EXPECT_EQ(l.message(), "Profile 2 written and read back: every step as in the file.");
+  const std::string aSoak = R"({"type": "Soak", "duration": "00:01:00"}, )";
+  l.type("txtFile", l.file("long.json", R"({"format": "gpib-modbus-console profiles",
+      "version": 1, "unit": "F", "profiles": [{"steps": [)" + aSoak + aSoak + aSoak + aSoak +
+      R"({"type": "End", "action": "hold"}]}]})"));
+  operatorAtCancel.reads = 0, operatorAtCancel.at = 16;
+  l.type("txtTarget", "3");
+  l.click("cmdLoad");
+  EXPECT_EQ(l.message(), "Loading stopped: cancelled before step 2 of 5. The table shows what "
+                         "the controller now holds.");
+  EXPECT_EQ(l.cells("tblSteps"), "1|Soak|00:01:00\n");
+  l.c.observers.remove(&operatorAtCancel);
 }
 
 }  // namespace
