@@ -90,6 +90,8 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
 
   directoryTable_ = table("tblDirectory", {"Profile", "Name", "Steps", "State"}, this);
   directoryTable_->setAccessibleName("Profiles on the controller");
+  for (const auto& [column, width] : {std::pair{0, 55}, {1, 95}, {2, 45}})
+    directoryTable_->setColumnWidth(column, width);
   steps_ = table("tblSteps", {"Step", "Type", "Parameters"}, this);
   steps_->setAccessibleName("Steps of the profile");
 
@@ -119,6 +121,7 @@ LibraryWindow::LibraryWindow(bus::GPIB32& gpib, QWidget* parent)
   split->addWidget(directoryTable_);
   split->addWidget(right);
   split->setStretchFactor(1, 2);
+  split->setSizes({300, 600});
 
   file_ = new QLineEdit(this);
   file_->setObjectName("txtFile");

@@ -49,7 +49,7 @@ class Console : public ::testing::Test {
   // One operator action on a box: the entry typed into it first (emptied when none is given),
   // the buttons pressed, the replies waiting on the bus, and the action's whole effect.
   struct Row {
-    std::string type;
+    std::string type = {};
     QString press;
     QStringList replies = {};
     std::string effect;

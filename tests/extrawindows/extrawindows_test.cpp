@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "Controls.h"
+#include "Layout.h"
 #include "MainWindow.h"
 #include "Observers.h"
 #include "SimulatedBus.h"
@@ -72,6 +73,10 @@ TEST(Accessibility, EveryControlOfEveryWindowHasAName) {
     for (const std::string& name : unnamed(w)) missing.push_back(name);
   }
   EXPECT_EQ(missing, std::vector<std::string>{});
+  // The extra windows as they open: nothing cut, nothing on top of another control.
+  for (std::size_t i = 3; i < windows.size(); ++i)
+    EXPECT_EQ(testing_support::layoutProblems(windows[i]), std::vector<std::string>{})
+        << windows[i]->objectName().toStdString();
   // A text box takes the label beside it; the result and error boxes say what they are.
   const std::pair<const char*, const char*> boxes[] = {{"txtCurAddr", "ModBus Address"},
                                                        {"txtReg", "Reg# Data Field"},

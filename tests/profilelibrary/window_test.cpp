@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "ControllerProfiles.h"
+#include "Layout.h"
 #include "LibraryWindow.h"
 #include "SimulatedConsole.h"
 
@@ -69,6 +70,7 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   p.steps[0].minutes = 5;
   ASSERT_TRUE(bus.writeProfile(p, 2).ok);
   l.w.show();
+  EXPECT_EQ(testing_support::layoutProblems(&l.w), std::vector<std::string>{});
 
   l.click("cmdDirectory");
   EXPECT_EQ(l.message(), "2 profiles on the controller.");

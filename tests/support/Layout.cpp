@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 
@@ -43,8 +44,10 @@ bool captionFits(const QWidget* control) {
     style.initFrom(button);
     const QRect area =
         button->style()->subElementRect(QStyle::SE_PushButtonContents, &style, button);
+    QString caption = button->text();  // the mnemonic's '&' is not drawn
+    caption.replace(QRegularExpression("&(.)"), "\\1");
     const QRect needed = metrics.boundingRect(QRect(0, 0, area.width() - 2, 100000),
-                                              Qt::TextWordWrap, button->text());
+                                              Qt::TextWordWrap, caption);
     return needed.width() <= area.width() - 2 && needed.height() <= area.height() + kSlack;
   }
   if (auto* frame = qobject_cast<const QGroupBox*>(control))
@@ -59,14 +62,17 @@ std::vector<std::string> layoutProblems(
   std::vector<std::string> problems;
   const auto controls = window->findChildren<QWidget*>();
   for (const QWidget* control : controls) {
-    if (control->objectName().isEmpty() || control->isWindow()) continue;
+    // A hidden control keeps whatever place it last had: only what is shown is judged.
+    if (control->objectName().isEmpty() || control->isWindow() || !control->isVisibleTo(window))
+      continue;
     const QWidget* container = control->parentWidget();
     if (container != window && !qobject_cast<const QGroupBox*>(container)) continue;
     if (!captionFits(control)) problems.push_back(nameOf(control) + ": caption cut");
     if (!container->rect().contains(control->geometry()))
       problems.push_back(nameOf(control) + ": outside " + nameOf(container));
     for (const QWidget* other : controls) {
-      if (other <= control || other->parentWidget() != container || other->objectName().isEmpty())
+      if (other <= control || other->parentWidget() != container ||
+          other->objectName().isEmpty() || !other->isVisibleTo(window))
         continue;
       if (!overlap(control, other)) continue;
       const std::string a = nameOf(control), b = nameOf(other);
