@@ -382,43 +382,42 @@ std::optional<ProfileSet> LibraryWindow::readFile(const QString& path) {
   return reading.set;
 }
 
-bool LibraryWindow::saveProfiles(bool all) {
+void LibraryWindow::saveProfiles(bool all) {
   if (all) readAll();
   ProfileSet set{unit_, {}};
   if (all)
     for (const auto& [number, profile] : readBack_) set.profiles.push_back(profile);
   else if (shown_)
     set.profiles.push_back(*shown_);
-  if (set.profiles.empty()) return say("Read a profile back first.", true), false;
+  if (set.profiles.empty()) return say("Read a profile back first.", true);
   QString path = file_->text();
   if (path.isEmpty()) path = pathFor(true, "Profiles (*.json)");
-  if (path.isEmpty()) return false;
-  QSaveFile file(path);
-  const std::string json = toJson(set);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(json.data(), static_cast<qint64>(json.size())) !=
-          static_cast<qint64>(json.size()) ||
-      !file.commit())
-    return say("Cannot write " + path + ": " + file.errorString(), true), false;
+  if (path.isEmpty()) return;
+  if (!writeFile(path, toJson(set))) return;
   file_->setText(path);
   say(QString("Saved %1 profile(s) to %2.").arg(set.profiles.size()).arg(path));
-  return true;
 }
 
-bool LibraryWindow::exportCsv() {
+void LibraryWindow::exportCsv() {
   ProfileSet set{unit_, {}};
   for (const auto& [number, profile] : readBack_) set.profiles.push_back(profile);
-  if (set.profiles.empty()) return say("Read a profile back first.", true), false;
+  if (set.profiles.empty()) return say("Read a profile back first.", true);
   const QString path = pathFor(true, "Step table (*.csv)");
-  if (path.isEmpty()) return false;
+  if (path.isEmpty()) return;
+  if (writeFile(path, toCsv(set)))
+    say(QString("Exported the steps of %1 profile(s) to %2.").arg(set.profiles.size()).arg(path));
+}
+
+bool LibraryWindow::writeFile(const QString& path, const std::string& text) {
+  // Written whole or not at all: a file that existed stays as it was when this fails.
   QSaveFile file(path);
-  const std::string csv = toCsv(set);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) ||
-      !file.commit())
-    return say("Cannot write " + path + ": " + file.errorString(), true), false;
-  say(QString("Exported the steps of %1 profile(s) to %2.").arg(set.profiles.size()).arg(path));
-  return true;
+  if (file.open(QIODevice::WriteOnly) &&
+      file.write(text.data(), static_cast<qint64>(text.size())) ==
+          static_cast<qint64>(text.size()) &&
+      file.commit())
+    return true;
+  say("Cannot write " + path + ": " + file.errorString(), true);
+  return false;
 }
 
 void LibraryWindow::loadFile() {

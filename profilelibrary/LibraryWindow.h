@@ -40,8 +40,9 @@ class LibraryWindow final : public QWidget {
   void readAll();
   // Reads the profile back (unless it was) and runs it.
   void runSelected();
-  bool saveProfiles(bool all);
-  bool exportCsv();
+  void saveProfiles(bool all);
+  void exportCsv();
+  bool writeFile(const QString& path, const std::string& text);
   void loadFile();
   void replaceProfile();
   void compareFile();
