@@ -258,6 +258,16 @@ TEST(Adapter, APortAnotherProgramHoldsIsSaidSo) {
   EXPECT_TRUE(served.driver->connect()) << served.driver->problem();
 }
 
+// The simulated adapter on a TCP port another one holds says so and serves nothing.
+TEST(Adapter, ASimulatedAdapterOnATakenPortSaysSo) {
+  prologixsim::Endpoint first, second;
+  const int port = first.listenTcp(0);
+  ASSERT_GT(port, 0) << first.problem();
+  EXPECT_EQ(second.listenTcp(port), 0);
+  const std::string said = "cannot listen on port " + std::to_string(port) + ": ";
+  EXPECT_EQ(second.problem().substr(0, said.size()), said) << second.problem();
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, OverAdapter,
                          testing::Values(Transport{true, true}, Transport{false, true},
                                          Transport{true, false}, Transport{false, false}),
