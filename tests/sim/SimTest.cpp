@@ -167,10 +167,6 @@ Step createProfile(const std::vector<ProfileStep>& steps) {
             return refused;
           }};
 }
-// The controller's exact temperature, unrounded.
-Step temperature() {
-  return {"temperature", [](Bench& b) { return num(b.f4.temperature()); }};
-}
 // A Modbus RTU request in hex, handed to the controller with its CRC: its answer in hex.
 Step request(const std::string& text) {
   return {"request " + text, [=](Bench& b) {
@@ -188,29 +184,30 @@ Step frames() {
             return taken.empty() ? "none"s : taken;
           }};
 }
-Step wait(double seconds) {
-  return {"wait " + num(seconds), [=](Bench& b) { return b.clock.sleepFor(seconds), ""s; }};
+// A change to the bench that shows nothing.
+Step act(const std::string& what, std::function<void(Bench&)> change) {
+  return {what, [=](Bench& b) { return change(b), ""s; }};
 }
-Step ambient(double degrees) {
-  return {"ambient " + num(degrees), [=](Bench& b) { return b.f4.setAmbient(degrees), ""s; }};
-}
+Step wait(double s) { return act("wait " + num(s), [=](Bench& b) { b.clock.sleepFor(s); }); }
+Step ambient(double t) { return act("ambient", [=](Bench& b) { b.f4.setAmbient(t); }); }
 // The thermal chamber's make and the controller's loop, as `sim plant` and `sim loop` set them.
-Step plant(double mass, double heater, double cooler, double loss, double deadTime) {
-  return {"plant", [=](Bench& b) {
-            return b.f4.setPlant({mass, heater, cooler, loss, deadTime}), ""s;
-          }};
+Step plant(double mass, double heater, double cooler, double loss, double dead) {
+  return act("plant", [=](Bench& b) { b.f4.setPlant({mass, heater, cooler, loss, dead}); });
 }
-Step loop(double band, double integral, double derivative) {
-  return {"loop", [=](Bench& b) { return b.f4.setLoop({band, integral, derivative}), ""s; }};
+Step loop(double p, double i, double d) {
+  return act("loop", [=](Bench& b) { b.f4.setLoop({p, i, d}); });
+}
+// The chamber's linear model: a constant 3 degrees a second, landing on the set point.
+Step linearChamber() {
+  return act("linear", [](Bench& b) { b.f4.setChamberModel(sim::Chamber::Model::Linear); });
+}
+// The controller's exact temperature, unrounded.
+Step temperature() {
+  return {"temperature", [](Bench& b) { return num(b.f4.temperature()); }};
 }
 template <class... Steps>
 std::vector<Step> steps(const Steps&... each) {
   return {each...};
-}
-// The chamber's linear model: a constant 3 degrees a second, landing on the set point.
-Step linearChamber() {
-  return {"linear chamber",
-          [](Bench& b) { return b.f4.setChamberModel(sim::Chamber::Model::Linear), ""s; }};
 }
 
 TEST(Converter, CommonCommandsAndServiceRequest) {
