@@ -211,6 +211,8 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
       {"no listener", [](int d) { return ibwrt(d, "*CLS", 4); }, nobody, "8100/2/0"},
       {"bad time-out code", [](int d) { return ibtmo(d, 18); }, ud, "8100/4/0"},
       {"unsupported option", [](int d) { return ibconfig(d, IbcReadAdjust, 1); }, ud, "8100/11/0"},
+      {"no lockout on the board", [](int d) { return ibconfig(d, 0x17, 0); }, 0, "0120/0/0"},
+      {"lockout on the board", [](int d) { return ibconfig(d, 0x17, 1); }, 0, "8120/11/0"},
       {"moving the board", [](int d) { return ibpad(d, 5); }, 0, "8120/11/0"},
       {"no buffer to read into", [](int d) { return ibrd(d, nullptr, 5); }, ud, "8100/4/0"},
       {"no data to send", [](int d) { return SendDataBytes(d, nullptr, 3, NLend), ThreadIbsta(); },
