@@ -205,10 +205,6 @@ Step linearChamber() {
 Step temperature() {
   return {"temperature", [](Bench& b) { return num(b.f4.temperature()); }};
 }
-template <class... Steps>
-std::vector<Step> steps(const Steps&... each) {
-  return {each...};
-}
 
 TEST(Converter, CommonCommandsAndServiceRequest) {
   Bench().play({ask("*idn?").shows(kIdn), send("*ESE 3.5;*SRE 255;*PSC 0"),
@@ -611,28 +607,28 @@ TEST(Chamber, PlantResponses) {
     const char* expected;
   } rows[] = {
       // A few degrees over, within half a degree after 79 s (two minutes at most).
-      {"heats from the room, overshoots, settles", steps(heat, cool, to150), 150,
+      {"heats from the room, overshoots, settles", {heat, cool, to150}, 150,
        "75.0..152.9, near 50, settled 79, ends 150.0"},
-      {"cools more slowly than it heats", steps(heat, cool, to150, settle, setPoint(75)), 75,
+      {"cools more slowly than it heats", {heat, cool, to150, settle, setPoint(75)}, 75,
        "72.9..150.0, near 81, settled 108, ends 75.0"},
-      {"heat only", steps(heat, to150), 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
+      {"heat only", {heat, to150}, 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
       {"heat only, a lower set point: the walls alone",
-       steps(heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)), 100,
+       {heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)}, 100,
        "100.1..150.0, near 277, settled 277, ends 100.1"},
-      {"cool only, a higher set point", steps(cool, to150), 150,
+      {"cool only, a higher set point", {cool, to150}, 150,
        "75.0..75.0, near never, settled never, ends 75.0"},
-      {"no output set up: to the room", steps(to150, ambient(60)), 60,
+      {"no output set up: to the room", {to150, ambient(60)}, 60,
        "64.5..75.0, near never, settled never, ends 64.5"},
-      {"in Celsius: 150 F becomes 66 C", steps(heat, cool, to150, settle, writeRegister(kUnit, 1)),
+      {"in Celsius: 150 F becomes 66 C", {heat, cool, to150, settle, writeRegister(kUnit, 1)},
        66, "65.6..66.4, near 0, settled 0, ends 66.0"},
-      {"set point off: to the room", steps(heat, cool, to150, settle, setPoint(-100), ambient(60)),
+      {"set point off: to the room", {heat, cool, to150, settle, setPoint(-100), ambient(60)},
        60, "87.6..150.0, near never, settled never, ends 87.6"},
-      {"a derivative damps the overshoot", steps(loop(10, 20, 1), heat, cool, to150), 150,
+      {"a derivative damps the overshoot", {loop(10, 20, 1), heat, cool, to150}, 150,
        "75.0..151.8, near 51, settled 62, ends 150.0"},
       {"twice the dead time: the same loop swings on",
-       steps(plant(2.5, 2500, 1200, 10, 10), heat, cool, to150), 150,
+       {plant(2.5, 2500, 1200, 10, 10), heat, cool, to150}, 150,
        "75.0..161.1, near 55, settled never, ends 160.6"},
-      {"proportional only: short of the set point", steps(loop(10, 0, 0), heat, cool, to150), 150,
+      {"proportional only: short of the set point", {loop(10, 0, 0), heat, cool, to150}, 150,
        "75.0..151.8, near 51, settled never, ends 148.4"}};
   for (const auto& row : rows)
     EXPECT_EQ(response(row.setup, row.target, 300), row.expected) << row.what;
