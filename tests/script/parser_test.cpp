@@ -176,4 +176,13 @@ TEST(ScriptParser, BadLinesSayWhatIsWrong) {
         "sim clock needs a time of day HH:MM:SS from 00:00:00 to 23:59:59, not \"" + bad + "\"");
 }
 
+// Lines as the trace and the report quote them: numbered from 1, comments and blank lines
+// skipped, without outer blanks or a Windows line end.
+TEST(ScriptParser, LinesKeepTheirNumbersAndLoseTheirOuterBlanks) {
+  std::string seen;
+  for (const auto& line : script::parseScript("# start\n\t click cmdSend \t\r\n\nbad \nwait 1"))
+    seen += std::to_string(line.number) + "[" + line.source + "]";
+  EXPECT_EQ(seen, "2[click cmdSend]4[bad]5[wait 1]");
+}
+
 }  // namespace
