@@ -106,8 +106,9 @@ Record temperature(double t, std::optional<double> value) {
 TEST(TrendWindow, DrawsThePlanBesideTheReadings) {
   trend::Readings readings;
   trend::DataLog log;
-  trend::TrendWindow w(readings, log, {.virtualTime = true});
   readings.add(temperature(0, 70));
+  trend::TrendWindow w(readings, log, {.virtualTime = true});
+  ASSERT_TRUE(seriesNamed(w, "Set point"));  // what was read before it opened is drawn at once
   w.setPlan({1,
              {{10, 65}, {110, 115}, {NAN, 1}, {200, 115}, {200, 250}, {300, 250}},
              {{10, 1}, {110, 2}, {200, 3}}});
