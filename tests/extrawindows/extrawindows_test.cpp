@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
-#include <QAction>
 #include <QApplication>
 #include <QChartView>
 #include <QLabel>

@@ -221,22 +221,18 @@ struct OddSlave {
 
 TEST(MasterLink, OddAnswersArePassedOnAsTheyCame) {
   const Bytes hello = {'H', 'E', 'L', 'L', 'O', ' ', 'W', 'O', 'R', 'L', 'D'};
+  const auto tcp = [](std::uint8_t protocol, std::uint8_t unit) {  // a header, then 75 read
+    return Bytes{0, 0, 0, protocol, 0, 5, unit, 3, 2, 0, 75};
+  };
   struct Row {
     bool tcp;
     Bytes answer, response;
     int code;  // -1: none, the converter judges
     std::string note;
   } rows[] = {
-      {true,
-       {0, 0, 0, 7, 0, 5, 1, 3, 2, 0, 75},
-       frame({1, 3, 2, 0, 75}),
-       100,
+      {true, tcp(7, 1), frame({1, 3, 2, 0, 75}), 100,
        "an answer with protocol identifier 7, not 0"},
-      {true,
-       {0, 0, 0, 0, 0, 5, 2, 3, 2, 0, 75},
-       frame({2, 3, 2, 0, 75}),
-       100,
-       "an answer with unit 2 answered for unit 1"},
+      {true, tcp(0, 2), frame({2, 3, 2, 0, 75}), 100, "an answer with unit 2 answered for unit 1"},
       {true, hello, frame({'W', 'O', 'R'}), 100, "an answer with protocol identifier 19532, not 0"},
       {false, {1, 3, 2, 0, 75, 0, 0}, {1, 3, 2, 0, 75, 0, 0}, -1, ""},
       {false, frame({2, 3, 2, 0, 75}), frame({2, 3, 2, 0, 75}), -1, ""},

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>

@@ -122,9 +122,7 @@ TEST(Bench, ConverterConversation) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(write(ud, row.command), row.written) << row.command;
-    if (!row.reply.empty()) {
-      EXPECT_EQ(read(ud), row.reply) << row.command;
-    }
+    if (!row.reply.empty()) EXPECT_EQ(read(ud), row.reply) << row.command;
   }
   // The shared variables follow the last call of any thread.
   EXPECT_EQ(ibsta, 0x2100);

@@ -1,6 +1,5 @@
 #include "Layout.h"
 
-#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>

@@ -4,13 +4,11 @@
 #include <QAction>
 #include <QChartView>
 #include <QCheckBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QTemporaryDir>
-#include <QValueAxis>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -57,13 +55,8 @@ std::string shown(const Record& r) {
 
 // The main window on the simulated bench, with the extra windows beside it, as the console runs.
 struct Console : SimulatedConsole {
-  static extrawindows::ExtraWindows::Settings settings() {
-    extrawindows::ExtraWindows::Settings s;
-    s.virtualTime = true;
-    s.driverLine = "Driver: test bench";
-    return s;
-  }
-  extrawindows::ExtraWindows extras{main, clock, observers, events, settings()};
+  extrawindows::ExtraWindows extras{
+      main, clock, observers, events, {.virtualTime = true, .driverLine = "Driver: test bench"}};
 };
 
 void press(QWidget* window, const char* name) {
