@@ -35,7 +35,8 @@ void GpibBoard::succeed(int extra, long count) {
 }
 
 void GpibBoard::fail(int error, int extra, long count) {
-  status_.ibsta = baseStatus() | bus::ERR | (online_ ? bus::CMPL : 0) | extra;
+  // Only an online board gets this far: an offline one refuses every call first.
+  status_.ibsta = baseStatus() | bus::ERR | bus::CMPL | extra;
   status_.iberr = error;
   status_.ibcntl = count;
   status_.ibcnt = static_cast<int>(count);

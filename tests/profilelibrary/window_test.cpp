@@ -141,6 +141,7 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   EXPECT_EQ(l.message(), "Profile 1 written (converted to °F) and read back: every step as in "
                          "the file.");
   EXPECT_EQ(l.cells("tblSteps"), "1|Time|00:02:00 to 212 °F\n2|End|hold\n");
+  EXPECT_FALSE(l.get<QListWidget>("lstDifferences")->isVisibleTo(&l.w));
 }
 
 TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {

@@ -80,6 +80,7 @@ TEST(LogReader, ReadsWhatDataLogWritesAndRefusesTheRest) {
     EXPECT_EQ(render(trend::readLog(text)), expected) << bus::escapeBytes(text);
   EXPECT_EQ(trend::parseIsoLocalTime(trend::isoLocalTime(1796652189250)), 1796652189250);
   EXPECT_FALSE(trend::parseIsoLocalTime("2026-02-31T10:00:00.000"));
+  EXPECT_FALSE(trend::parseIsoLocalTime("X026-12-07T10:00:00.000"));
 }
 
 QLineSeries* seriesNamed(const trend::TrendWindow& w, const QString& name) {
