@@ -617,6 +617,8 @@ TEST(Chamber, PlantResponses) {
        "100.1..150.0, near 277, settled 277, ends 100.1"},
       {"cool only, a higher set point", {cool, to150}, 150,
        "75.0..75.0, near never, settled never, ends 75.0"},
+      {"a small loss: slowly to the room", {plant(2.5, 2500, 1200, 0.5, 5), ambient(60)}, 60,
+       "74.1..75.0, near never, settled never, ends 74.1"},
       {"no output set up: to the room", {to150, ambient(60)}, 60,
        "64.5..75.0, near never, settled never, ends 64.5"},
       {"in Celsius: 150 F becomes 66 C", {heat, cool, to150, settle, writeRegister(kUnit, 1)},
