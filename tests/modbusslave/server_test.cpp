@@ -96,12 +96,17 @@ TEST_F(Serving, TcpClientsOneAfterAnother) {
   client = connectTcp();  // one that leaves in the middle of a request
   EXPECT_EQ(::write(client, kTcpRead.data(), 5), 5);
   ::close(client);
+  client = connectTcp();  // one that resets the connection
+  const linger reset{1, 0};
+  ::setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::close(client);
   client = connectTcp();
   EXPECT_EQ(exchange(client, kTcpRead, kTcpTemperature.size()), kTcpTemperature);
   ::close(client);
   EXPECT_EQ(told(),
             "tcp: protocol identifier 7, not 0 (Modbus); connection closed\n"
-            "tcp: client left with 5 bytes of a request unsent\n");
+            "tcp: client left with 5 bytes of a request unsent\n"
+            "tcp: client lost: Connection reset by peer\n");
 }
 
 TEST_F(Serving, PtyClientsOneAfterAnother) {
