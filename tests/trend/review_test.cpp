@@ -121,6 +121,7 @@ TEST(TrendWindow, DrawsThePlanBesideTheReadings) {
       {5, "Profile 1, not started (3 steps)", -1},
       {100, "Profile 1, step 1 of 3", 10},
       {200, "Profile 1, step 3 of 3", 200},
+      {300, "Profile 1, step 3 of 3", 200},
       {301, "Profile 1, ended (3 steps)", -1},
   };
   for (const auto& [newest, text, marked] : steps) {

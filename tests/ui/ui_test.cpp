@@ -47,6 +47,8 @@ TEST(NameTextBoxes, TheCaptionThatBelongsToTheBox) {
       {"label to the left", Label, {20, 100, 78, 20}, "Set point"},
       {"label reaching 3 px over the box", Label, {20, 100, 84, 20}, "Set point"},
       {"label above, 3 px over its top", Label, {100, 82, 80, 21}, "Set point"},
+      {"label reaching 5 px over the box", Label, {20, 100, 86, 20}, "what the box says"},
+      {"label above, 5 px over its top", Label, {100, 84, 80, 22}, "what the box says"},
       {"label too far to the left", Label, {0, 100, 30, 20}, "what the box says"},
       {"label far below", Label, {100, 150, 80, 20}, "what the box says"},
       {"button to the right", Button, {190, 100, 60, 20}, "Set point"},
