@@ -24,7 +24,7 @@ struct Step {
   int endTemperature = 0;  // Time, Ramp: the set point at the end of the step
   int endAction = 2;       // End: 0 hold, 1 control off, 2 all off, 3 idle
   // A step of a type the console does not know: its whole register block, as read.
-  std::vector<std::int16_t> registers;
+  std::vector<std::int16_t> registers{};
 
   bool known() const { return type >= 0 && type <= 5 && type != static_cast<int>(StepKind::Jump); }
   StepKind kind() const { return static_cast<StepKind>(type); }

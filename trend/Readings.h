@@ -24,15 +24,15 @@ enum class EventKind {
 struct Record {
   enum class What { Temperature, SetPoint, Event };
   What what = What::Event;
-  double elapsed = 0;                 // seconds since the console started
-  std::optional<double> temperature;  // newest reading; empty when it was not a number
-  bool temperatureKnown = false;      // a temperature has been read (maybe not a number)
-  std::optional<double> setPoint;     // newest set point; empty when off or not yet known
+  double elapsed = 0;                   // seconds since the console started
+  std::optional<double> temperature{};  // newest reading; empty when it was not a number
+  bool temperatureKnown = false;        // a temperature has been read (maybe not a number)
+  std::optional<double> setPoint{};     // newest set point; empty when off or not yet known
   bool setPointOff = false;
   char unit = 'F';  // 'F' or 'C'
-  std::optional<EventKind> event;
-  std::string eventText;  // empty unless `event`
-  int profile = 0;        // ProfileRun: the profile started (0 when not known)
+  std::optional<EventKind> event{};
+  std::string eventText{};  // empty unless `event`
+  int profile = 0;          // ProfileRun: the profile started (0 when not known)
 };
 
 // A value at a time; NaN is a gap: a reading that was not a number, or a set point that is off.

@@ -14,20 +14,10 @@ namespace {
 using namespace profilelibrary;
 
 Step timed(int kind, int h, int m, int s, int end = 0) {
-  Step step;
-  step.type = kind, step.hours = h, step.minutes = m, step.seconds = s, step.endTemperature = end;
-  return step;
+  return {.type = kind, .hours = h, .minutes = m, .seconds = s, .endTemperature = end};
 }
-Step ramp(int tenths, int end) {
-  Step step;
-  step.type = 2, step.rateTenths = tenths, step.endTemperature = end;
-  return step;
-}
-Step ending(int action) {
-  Step step;
-  step.type = 5, step.endAction = action;
-  return step;
-}
+Step ramp(int tenths, int end) { return {.type = 2, .rateTenths = tenths, .endTemperature = end}; }
+Step ending(int action) { return {.type = 5, .endAction = action}; }
 
 // Every kind the console writes: wait for 08:00 on Mondays, 10 minutes to 150, 2.5 degrees a
 // minute to 200, an hour's soak, all outputs off.

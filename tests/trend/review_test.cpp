@@ -97,9 +97,7 @@ std::string label(const trend::TrendWindow& w, const char* name) {
 std::string valuesAt(const trend::TrendWindow& w, double t) { return w.valuesAt(t).toStdString(); }
 
 Record temperature(double t, std::optional<double> value) {
-  Record r;
-  r.what = Record::What::Temperature, r.elapsed = t, r.temperature = value;
-  return r;
+  return {.what = Record::What::Temperature, .elapsed = t, .temperature = value};
 }
 
 // A ramp from 65 to 115 over 10..110 s, a hold to 200 s, a jump to 250 held to 300 s: the plan is
