@@ -221,6 +221,8 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
        "8120/4/0"},
       {"parallel poll sensing 2", [](int d) { return PPollConfig(d, 4, 1, 2), ThreadIbsta(); }, 0,
        "8120/4/0"},
+      {"parallel poll on nobody", [](int d) { return PPollConfig(d, 12, 1, 1), ThreadIbsta(); }, 0,
+       "8120/2/0"},
       {"a trigger to nobody", [](int d) { return Trigger(d, 12), ThreadIbsta(); }, 0, "8120/2/0"},
       {"EOI kept on the board", [](int d) { return ibeot(d, 1); }, 0, "0120/0/0"},
       {"a device trigger to nobody", [](int d) { return ibtrg(d); }, nobody, "8100/2/0"},
