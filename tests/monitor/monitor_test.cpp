@@ -128,6 +128,11 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   const int rows = extras.events().rowCount();
   EXPECT_GT(rows, 20);
   EXPECT_EQ(w->findChild<QLabel*>("lblCount")->text(), QString("%1 events").arg(rows));
+  extras.events().setCapacity(static_cast<std::size_t>(rows));
+  extras.events().add({.kind = trace::Kind::Pause, .seconds = 1});  // one more than is kept
+  w->update();
+  EXPECT_EQ(w->findChild<QLabel*>("lblCount")->text(),
+            QString("%1 events, 1 older dropped").arg(rows));
 
   QTemporaryDir dir;
   w->askSavePath = [&] { return dir.filePath("bus.trace"); };

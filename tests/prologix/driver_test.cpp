@@ -1,6 +1,10 @@
 // The driver against the simulated adapter, over a pseudo-terminal and over loopback TCP, as
 // an AR488 and as a plain Prologix adapter; the simulator driven directly is the oracle.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QSerialPort>
 #include <mutex>
@@ -266,6 +270,34 @@ TEST(Adapter, ASimulatedAdapterOnATakenPortSaysSo) {
   EXPECT_EQ(second.listenTcp(port), 0);
   const std::string said = "cannot listen on port " + std::to_string(port) + ": ";
   EXPECT_EQ(second.problem().substr(0, said.size()), said) << second.problem();
+}
+
+// How a network adapter's connection ends is said as it happened: closed by the adapter while
+// an answer is awaited, or never answered because its queue of new connections is full.
+TEST(TcpLink, SaysWhetherTheAdapterClosedOrNeverAnswered) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{
+      .sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+  socklen_t size = sizeof at;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&at), size), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size);
+  const std::string where = "TCP 127.0.0.1:" + std::to_string(ntohs(at.sin_port)) + ": ";
+  const auto soon = [] {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+  };
+  auto link = prologix::tcpLink("127.0.0.1", ntohs(at.sin_port));
+  ASSERT_TRUE(link->open(soon())) << link->problem();
+  ::close(::accept(listener, nullptr, nullptr));
+  std::string reply;
+  EXPECT_FALSE(link->read(reply, soon()));
+  EXPECT_EQ(link->problem(), where + "the adapter closed the connection");
+  auto queued = prologix::tcpLink("127.0.0.1", ntohs(at.sin_port));
+  auto unanswered = prologix::tcpLink("127.0.0.1", ntohs(at.sin_port));
+  ASSERT_TRUE(queued->open(soon())) << queued->problem();
+  EXPECT_FALSE(unanswered->open(soon()));
+  EXPECT_EQ(unanswered->problem(), where + "cannot connect: Connection timed out");
+  ::close(listener);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, OverAdapter,

@@ -93,6 +93,7 @@ TEST(SimulatorPanel, EachActionChangesTheBenchAndIsAnnouncedAsItsStep) {
       {"txtIdentity=A,\"1\",2\\3|cmdIdentity", R"(sim identity "A,\"1\",2\\3")", R"(id=A,"1",2\3)"},
       {"optModel5690|optModel5690", "sim model 5690", "id=ORVANE,5690,SIM-000417,2.10"},
       {"optModelUnknown", "sim model 5600", "id=ORVANE,5600,SIM-000417,2.10"},
+      {"txtIdentity=X,9,Y|cmdIdentity|optModelUnknown", "sim identity \"X,9,Y\"", "id=X,9,Y"},
       {"txtAmbient=-10.5|cmdAmbient", "sim ambient -10.5", "ambient=-10.5"},
       {"txtHeatRate=6|txtCoolRate=1.5|txtDriftRate=.25|cmdRates", "sim rates 6 1.5 0.25",
        "rates=6/1.5/0.25"},
