@@ -224,16 +224,14 @@ TEST_F(Console, QueriesShowTheReplyOrTheConvertersError) {
   EXPECT_EQ(read({"201\n  "}),
             ">E? | < => Modbus Error Register = 201\r\nPartial message received");
   EXPECT_EQ(read({}), ">E? | < | ibonl(0, 0) => Modbus Error Register = \r\nNo Error");
-  w.control("lblErrReg")->show();
-  b.driver.failNext("Send", bus::ENOL);
+  w.control("lblErrReg")->show(), b.driver.failNext("Send", bus::ENOL);
   EXPECT_EQ(press("cmdRdErr"), ">E? => ");
   EXPECT_FALSE(visible(w, "lblErrReg"));
 }
 
 // Set point, static parameters and unit; the live displays, their switches and the timer.
 TEST_F(Console, SetPointStaticParametersUnitsAndLiveDisplays) {
-  discover();
-  w.control("lblCmdResponse")->hide();
+  discover(), w.control("lblCmdResponse")->hide();
   const std::string off = " => SetPoint 1 set OFF", large = "beep =>  ! Set point" + kNotSingle;
   const std::string statics =
       ">W  700, 1 | >W  717, 2 | >W  500, 0 | >W  550, 0 | >W  507, 2 | >R  602, 1 | ~0.1 | <";

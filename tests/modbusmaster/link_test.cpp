@@ -27,10 +27,7 @@ namespace {
 using modbus::Bytes;
 using Seconds = std::chrono::duration<double>;
 
-Bytes frame(Bytes bytes) {
-  modbus::appendCrc(bytes);
-  return bytes;
-}
+Bytes frame(Bytes bytes) { return modbus::appendCrc(bytes), bytes; }
 
 // The simulated controller served on its own thread until the test ends (or stop()).
 struct Served {
@@ -49,10 +46,10 @@ struct Served {
 };
 
 struct Noted {
-  std::vector<std::string> notes;
-  void hear(modbusmaster::MasterLink& link) {
+  explicit Noted(modbusmaster::MasterLink& link) {
     link.onNote = [this](const std::string& note) { notes.push_back(note); };
   }
+  std::vector<std::string> notes;
 };
 
 class OverBoth : public testing::TestWithParam<bool> {};
@@ -72,8 +69,7 @@ TEST_P(OverBoth, FramesComeBackAsTheControllerSentThem) {
     EXPECT_EQ(link->describe(), "Modbus RTU " + path + " at 9600 baud 8E1");
   }
   served.start();
-  Noted noted;
-  noted.hear(*link);
+  Noted noted(*link);
   ASSERT_TRUE(link->open()) << link->problem();
   EXPECT_EQ(noted.notes, std::vector<std::string>{"connected: " + link->describe()});
   const std::pair<Bytes, Bytes> rows[] = {
@@ -106,8 +102,7 @@ TEST(MasterLink, AGatewayThatRefusesOrVanishes) {
   ASSERT_NE(port, 0) << served.server.problem();
   served.start();
   auto link = modbusmaster::MasterLink::tcp("127.0.0.1", port);
-  Noted noted;
-  noted.hear(*link);
+  Noted noted(*link);
   ASSERT_TRUE(link->open());
   EXPECT_EQ(link->transact(frame({1, 3, 0, 0, 0, 1})).response, frame({1, 3, 2, 0x14, 0x96}));
   served.stop();  // the gateway goes away, and its port with it
@@ -133,10 +128,7 @@ TEST(MasterLink, PortsThatCannotBeUsed) {
   ASSERT_FALSE(path.empty()) << served.server.problem();
   served.start();
   const std::string held = "cannot open: the port is in use by another program";
-  struct Row {
-    std::string device, problem;
-  };
-  std::vector<Row> rows = {
+  const std::pair<std::string, std::string> rows[] = {
       {"/no-such-folder/ttyUSB0", "cannot open: No such file or directory"},
       {"/dev/null", "cannot open: Inappropriate ioctl for device"},
       {path, held + " (it holds the port exclusively)"},
@@ -145,10 +137,10 @@ TEST(MasterLink, PortsThatCannotBeUsed) {
   const int holder = ::open(path.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-  for (const Row& row : rows) {
-    auto link = modbusmaster::MasterLink::rtu(row.device, {});
+  for (const auto& [device, problem] : rows) {
+    auto link = modbusmaster::MasterLink::rtu(device, {});
     EXPECT_FALSE(link->open());
-    EXPECT_EQ(link->problem(), link->describe() + ": " + row.problem);
+    EXPECT_EQ(link->problem(), link->describe() + ": " + problem);
     EXPECT_EQ(link->transact(frame({1, 3, 0, 0, 0, 1})).response, Bytes{});
   }
   ::close(holder);
@@ -192,8 +184,7 @@ struct OddSlave {
       link = modbusmaster::MasterLink::tcp("127.0.0.1", ntohs(address.sin_port));
     } else {
       peer = ::posix_openpt(O_RDWR | O_NOCTTY);
-      ::grantpt(peer);
-      ::unlockpt(peer);
+      ::grantpt(peer), ::unlockpt(peer);
       link = modbusmaster::MasterLink::rtu(::ptsname(peer), {});
     }
     thread = std::thread([this] { answerOne(); });
@@ -241,8 +232,7 @@ TEST(MasterLink, OddAnswersArePassedOnAsTheyCame) {
   };
   for (const Row& row : rows) {
     OddSlave slave(row.tcp, row.answer);
-    Noted noted;
-    noted.hear(*slave.link);
+    Noted noted(*slave.link);
     ASSERT_TRUE(slave.link->open()) << slave.link->problem();
     const modbus::Reply reply = slave.link->transact(frame({1, 3, 0, 100, 0, 1}));
     EXPECT_EQ(reply.response, row.response) << row.note;

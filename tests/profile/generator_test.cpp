@@ -32,8 +32,7 @@ class Generator : public ::testing::Test {
   }
   // A selection the controller confirms without error.
   void select(const std::string& entry = "3") {
-    type(w, "txtProfile", entry);
-    press("cmdSetProfile", entry + "\n0\n");
+    type(w, "txtProfile", entry), press("cmdSetProfile", entry + "\n0\n");
   }
   // Named texts, the controls shown, the types offered, the one selected: "3/lblStep | 0 1 4 | 1".
   std::string seen(std::initializer_list<const char*> texts = {}) const {
@@ -90,9 +89,7 @@ TEST_F(Generator, SelectionIsConfirmedByReadingTheProfileBack) {
       {"3", "3\n0\n", " | >W  4000, 3" + readBack + kAsk, "/lblStep | 0 1 4 |"},
   };
   for (const auto& row : rows) {
-    w.Step = 4;
-    type(w, "txtStepNum", "4");
-    type(w, "txtProfile", row.entry);
+    w.Step = 4, type(w, "txtStepNum", "4"), type(w, "txtProfile", row.entry);
     EXPECT_EQ(press("cmdSetProfile", row.replies),
               ">W  700, 1 | >W  717, 2 | >W  500, 0 | >W  550, 0 | >W  507, 2" + row.traffic);
     EXPECT_EQ(std::to_string(w.Step) + seen({"txtStepNum", "txtResults"}), "0/" + row.results);
@@ -104,11 +101,9 @@ TEST_F(Generator, TwoStepProfileGoesOnTheWireInOrder) {
   type(w, "txtProfile", "3");
   for (const char* reply : {"3\n", "0\n", "0\n", "0\n", "0\n"}) bench.driver.reply(reply);
   click(w, "cmdSetProfile"), click(w, "optStep(1)");
-  type(w, "txtHH", "00"), type(w, "txtMM", "05"), type(w, "txtSS", "00");
-  click(w, "cmdSetTime");
+  type(w, "txtHH", "00"), type(w, "txtMM", "05"), type(w, "txtSS", "00"), click(w, "cmdSetTime");
   EXPECT_EQ(w.focusWidget(), find(w, "txtTemp"));
-  type(w, "txtTemp", "150");
-  click(w, "cmdSetTemp");
+  type(w, "txtTemp", "150"), click(w, "cmdSetTemp");
   // The first completed step offers Ramp and Soak for the life of the window.
   EXPECT_EQ(seen({"lblStep"}), "Select Step Type/lblStep | 0 1 2 3 4 |");
   click(w, "optStep(4)");
@@ -145,9 +140,7 @@ TEST_F(Generator, EachStepTypeWritesItsCodeAndAsksForItsValues) {
   };
   for (int index = 0; index < 5; ++index) {
     const auto& row = rows[index];
-    select();
-    press("optStep(0)", "0\n");
-    press("cmdSetTime", "0\n");
+    select(), press("optStep(0)", "0\n"), press("cmdSetTime", "0\n");
     type(w, "txtHH", "x"), type(w, "txtMM", "y"), type(w, "txtSS", "z");
     EXPECT_EQ(press("optStep(" + std::to_string(index) + ")", row.reply),
               ">W  4001, 2 | >W  4002, 2 | >W  4003, " + row.traffic);
@@ -167,8 +160,7 @@ TEST_F(Generator, AutoStartRefusedGivesItsStepNumberBack) {
   EXPECT_EQ(press("cmdSetTime", "0\n"),
             ">W  4009, 0 | >W  4010, 0 | >W  4011, 1" + kSettle + " | >W  25, 0");
   EXPECT_EQ(seen({"txtStepNum"}), "1/lblStep | 0 1 2 3 4 |");
-  press("optStep(2)");
-  type(w, "txtSS", "25");
+  press("optStep(2)"), type(w, "txtSS", "25");
   EXPECT_EQ(press("cmdSetTime", "0\n"), ">W  4009, 0 | >W  4010, 0 | >W  4011, 25" + kSettle);
   type(w, "txtTemp", "150.5");
   EXPECT_EQ(press("cmdSetTemp", "0\n"),
@@ -179,9 +171,7 @@ TEST_F(Generator, AutoStartRefusedGivesItsStepNumberBack) {
 }
 
 TEST_F(Generator, ModbusErrorAfterASetLeavesTheEntryForARetry) {
-  select();
-  press("optStep(1)");
-  type(w, "txtHH", "02");
+  select(), press("optStep(1)"), type(w, "txtHH", "02");
   EXPECT_EQ(press("cmdSetTime", "3\n"),
             ">W  4009, 2 | >W  4010, 0 | >W  4011, 10" + kSettle + " | beep");
   EXPECT_EQ(seen({"txtResults"}), "Modbus Error 3/txtResults " + kTimeEntry + " | 0 1 4 | 1");
@@ -197,8 +187,7 @@ TEST_F(Generator, ModbusErrorAfterASetLeavesTheEntryForARetry) {
 }
 
 TEST_F(Generator, EntriesBeyondASingleAreRefusedWithNothingSent) {
-  select();
-  press("optStep(1)"), press("cmdSetTime", "0\n");  // on to the temperature
+  select(), press("optStep(1)"), press("cmdSetTime", "0\n");  // on to the temperature
   for (const std::string box : {"txtHH", "txtMM", "txtSS", "txtTemp"}) {
     for (const char* each : {"txtHH", "txtMM", "txtSS", "txtTemp"}) type(w, each, "1");
     type(w, box.c_str(), "-4e38");
@@ -208,15 +197,12 @@ TEST_F(Generator, EntriesBeyondASingleAreRefusedWithNothingSent) {
   }
   EXPECT_TRUE(visible(w, "txtResults"));
   // An index outside the array only hides the message.
-  w.optStep_Click(-1);
-  w.optStep_Click(5);
+  w.optStep_Click(-1), w.optStep_Click(5);
   EXPECT_EQ(bench.tap.take() + seen({"txtStepNum"}), " 1/" + kTempEntry + " | 0 1 4 | 1");
 }
 
 TEST_F(Generator, ReturnOnlyHidesAndTheNextOpeningShowsTheWindowAsLeft) {
-  select();
-  press("optStep(1)");
-  type(w, "txtMM", "05");
+  select(), press("optStep(1)"), type(w, "txtMM", "05");
   const std::function<void()> ways[] = {[&] { click(w, "cmdReturn"); }, [&] { w.close(); },
                                         [&] { QTest::keyClick(&w, Qt::Key_Escape); }};
   for (const auto& leave : ways) {

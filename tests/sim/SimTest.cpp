@@ -102,7 +102,6 @@ Step call(const std::string& what, std::function<std::string(Bench&)> io) {
 Step send(const std::string& line, EotMode end = EotMode::NLend, int at = kConverter) {
   return call("send " + line, [=](Bench& b) { return b.send(line, end, at), ""s; });
 }
-// Sends the line and reads the reply.
 Step ask(const std::string& line, int at = kConverter) {
   return call("ask " + line,
               [=](Bench& b) { return b.send(line, EotMode::NLend, at), b.receive(256, at); });
@@ -134,6 +133,7 @@ Step writeRegister(int reg, int value) {
             return code ? "exception " + std::to_string(code) : ""s;
           }};
 }
+Step action(int what) { return writeRegister(kAction, what); }
 // Register reads and what each shows; register writes in turn, each taken or refused with its
 // exception.
 std::vector<Step> reads(const std::vector<std::pair<int, const char*>>& rows) {
@@ -188,8 +188,12 @@ Step frames() {
 Step act(const std::string& what, std::function<void(Bench&)> change) {
   return {what, [=](Bench& b) { return change(b), ""s; }};
 }
-Step wait(double s) { return act("wait " + num(s), [=](Bench& b) { b.clock.sleepFor(s); }); }
-Step ambient(double t) { return act("ambient", [=](Bench& b) { b.f4.setAmbient(t); }); }
+Step wait(double s) {
+  return act("wait " + num(s), [=](Bench& b) { b.clock.sleepFor(s); });
+}
+Step ambient(double t) {
+  return act("ambient", [=](Bench& b) { b.f4.setAmbient(t); });
+}
 // The thermal chamber's make and the controller's loop, as `sim plant` and `sim loop` set them.
 Step plant(double mass, double heater, double cooler, double loss, double dead) {
   return act("plant", [=](Bench& b) { b.f4.setPlant({mass, heater, cooler, loss, dead}); });
@@ -405,8 +409,7 @@ TEST(Controller, RegistersAtPowerOnAndTheValuesTheyTake) {
       {4000, 41, 3},  {4000, 1},     {4001, 257, 3}, {4001, 1},      {4002, 0, 3}, {4002, 6, 3},
       {4003, 1, 3},   {500, 1},      {550, 0},       {700, 1}};
   Bench b;
-  b.play(reads(powerOn));
-  b.play(writes(limits));
+  b.play(reads(powerOn)), b.play(writes(limits));
   b.play(reads(
       {{500, "1"}, {550, "0"}, {700, "1"}, {717, "2"}, {1916, "23"}, {1917, "59"}, {1918, "0"}}));
 }
@@ -457,7 +460,6 @@ TEST(Controller, LinearChamber) {
 // A profile's steps inserted, typed and deleted; then what each step type lets its registers
 // hold, and that they read back as written.
 TEST(Controller, ProfileStepsAndTheirLimits) {
-  const auto action = [](int what) { return writeRegister(kAction, what); };
   const auto step = [](int n) { return writeRegister(kStep, n); };
   Bench b;
   b.play({action(kCreate), writeRegister(kStepType, kTimed).shows("exception 3"), step(2),
@@ -483,18 +485,13 @@ TEST(Controller, ProfileStepsAndTheirLimits) {
   const std::vector<Write> timed = {{4003, kTimed}, {4004, 1},  {4008, 7}, {4009, 99},
                                     {4010, 59},     {4011, 59}, {4012, 1}, {4044, 1000},
                                     {4046, 1},      {4048, 1},  {4060, 3}};
-  const std::vector<std::pair<int, const char*>> readBack = {
-      {4003, "1"}, {4004, "1"},    {4008, "7"}, {4009, "99"}, {4010, "59"}, {4011, "59"},
-      {4012, "1"}, {4044, "1000"}, {4046, "1"}, {4048, "1"},  {4060, "3"}};
-  b.play(writes(limits));
-  b.play(writes(timed));
-  b.play(reads(readBack));
+  b.play(writes(limits)), b.play(writes(timed));
+  for (const Write& w : timed) b.play({readRegister(w.reg).shows(std::to_string(w.value))});
 }
 
 // The store holds 40 profiles of at most 256 steps; a new one takes the lowest free number, and
 // with none free the selection shows 0.
 TEST(Controller, ProfileStoreLimits) {
-  const auto action = [](int what) { return writeRegister(kAction, what); };
   Bench b;
   b.play({action(kCreate), action(kCreate), writeRegister(kStep, 7), action(kCreate),
           readRegister(kProfile).shows("3"), readRegister(kStep).shows("1"),
@@ -600,40 +597,36 @@ TEST(Chamber, PlantResponses) {
   const Step heat = writeRegister(kOutput1A, kHeat), cool = writeRegister(kOutput1B, kCool);
   const Step to150 = writeRegister(kSetPoint, 150), settle = wait(300);
   const auto setPoint = [](int degrees) { return writeRegister(kSetPoint, degrees); };
-  const struct {
-    const char* what;
-    std::vector<Step> setup;
-    double target;
-    const char* expected;
-  } rows[] = {
-      // A few degrees over, within half a degree after 79 s (two minutes at most).
-      {"heats from the room, overshoots, settles", {heat, cool, to150}, 150,
-       "75.0..152.9, near 50, settled 79, ends 150.0"},
-      {"cools more slowly than it heats", {heat, cool, to150, settle, setPoint(75)}, 75,
-       "72.9..150.0, near 81, settled 108, ends 75.0"},
-      {"heat only", {heat, to150}, 150, "75.0..152.9, near 50, settled 77, ends 150.0"},
-      {"heat only, a lower set point: the walls alone",
-       {heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)}, 100,
-       "100.1..150.0, near 277, settled 277, ends 100.1"},
-      {"cool only, a higher set point", {cool, to150}, 150,
-       "75.0..75.0, near never, settled never, ends 75.0"},
-      {"a small loss: slowly to the room", {plant(2.5, 2500, 1200, 0.5, 5), ambient(60)}, 60,
-       "74.1..75.0, near never, settled never, ends 74.1"},
-      {"no output set up: to the room", {to150, ambient(60)}, 60,
-       "64.5..75.0, near never, settled never, ends 64.5"},
-      {"in Celsius: 150 F becomes 66 C", {heat, cool, to150, settle, writeRegister(kUnit, 1)},
-       66, "65.6..66.4, near 0, settled 0, ends 66.0"},
-      {"set point off: to the room", {heat, cool, to150, settle, setPoint(-100), ambient(60)},
-       60, "87.6..150.0, near never, settled never, ends 87.6"},
-      {"a derivative damps the overshoot", {loop(10, 20, 1), heat, cool, to150}, 150,
-       "75.0..151.8, near 51, settled 62, ends 150.0"},
-      {"twice the dead time: the same loop swings on",
-       {plant(2.5, 2500, 1200, 10, 10), heat, cool, to150}, 150,
-       "75.0..161.1, near 55, settled never, ends 160.6"},
-      {"proportional only: short of the set point", {loop(10, 0, 0), heat, cool, to150}, 150,
-       "75.0..151.8, near 51, settled never, ends 148.4"}};
-  for (const auto& row : rows)
-    EXPECT_EQ(response(row.setup, row.target, 300), row.expected) << row.what;
+  const auto expect = [](const char* what, const std::vector<Step>& setup, double target,
+                         const char* shown) {
+    EXPECT_EQ(response(setup, target, 300), shown) << what;
+  };
+  // A few degrees over, within half a degree after 79 s (two minutes at most).
+  expect("heats from the room, overshoots, settles", {heat, cool, to150}, 150,
+         "75.0..152.9, near 50, settled 79, ends 150.0");
+  expect("cools more slowly than it heats", {heat, cool, to150, settle, setPoint(75)}, 75,
+         "72.9..150.0, near 81, settled 108, ends 75.0");
+  expect("heat only", {heat, to150}, 150, "75.0..152.9, near 50, settled 77, ends 150.0");
+  expect("heat only, a lower set point: the walls alone",
+         {heat, cool, to150, settle, writeRegister(kOutput1B, 0), setPoint(100)}, 100,
+         "100.1..150.0, near 277, settled 277, ends 100.1");
+  expect("cool only, a higher set point", {cool, to150}, 150,
+         "75.0..75.0, near never, settled never, ends 75.0");
+  expect("a small loss: slowly to the room", {plant(2.5, 2500, 1200, 0.5, 5), ambient(60)}, 60,
+         "74.1..75.0, near never, settled never, ends 74.1");
+  expect("no output set up: to the room", {to150, ambient(60)}, 60,
+         "64.5..75.0, near never, settled never, ends 64.5");
+  expect("in Celsius: 150 F becomes 66 C", {heat, cool, to150, settle, writeRegister(kUnit, 1)}, 66,
+         "65.6..66.4, near 0, settled 0, ends 66.0");
+  expect("set point off: to the room", {heat, cool, to150, settle, setPoint(-100), ambient(60)}, 60,
+         "87.6..150.0, near never, settled never, ends 87.6");
+  expect("a derivative damps the overshoot", {loop(10, 20, 1), heat, cool, to150}, 150,
+         "75.0..151.8, near 51, settled 62, ends 150.0");
+  expect("twice the dead time: the same loop swings on",
+         {plant(2.5, 2500, 1200, 10, 10), heat, cool, to150}, 150,
+         "75.0..161.1, near 55, settled never, ends 160.6");
+  expect("proportional only: short of the set point", {loop(10, 0, 0), heat, cool, to150}, 150,
+         "75.0..151.8, near 51, settled never, ends 148.4");
 }
 
 // A minute's ramp from the room to 150, then a minute's soak. The temperature lags the ramp and
@@ -645,7 +638,6 @@ TEST(Chamber, ProfileRampFollowedWithLag) {
                          {kSoak, {{kStepMinutes, 1}}},
                          {kEnd, {}}}),
           writeRegister(kStep, 1), writeRegister(kAction, kRun)});
-  // Set point and temperature every ten seconds.
   const std::pair<const char*, const char*> seen[] = {
       {"88", "78"},   {"100", "95"},  {"113", "110"}, {"125", "123"}, {"138", "137"},
       {"150", "149"}, {"150", "159"}, {"150", "154"}, {"150", "149"}, {"150", "150"},
@@ -660,7 +652,7 @@ TEST(Chamber, ProfileRampFollowedWithLag) {
 // converter's response time-out when no answer comes.
 TEST(Converter, LinkTakesItsTime) {
   const struct {
-    const char* setup;  // the bench before the line is sent
+    std::string setup;  // the bench before the line is sent
     const char* line;
     const char* expected;  // the reply read, and when
   } rows[] = {{"", "R 100,1", "75\n after 30.208 ms"},
@@ -672,13 +664,12 @@ TEST(Converter, LinkTakesItsTime) {
               {"injected", "R 100,1", "empty reply after 17.188 ms"}};
   for (const auto& row : rows) {
     Bench s;
-    const std::string setup = row.setup;
-    if (setup == "19200")
+    if (row.setup == "19200")
       s.play({send("SYST:COMM:SER 19200;SYST:COMM:SER:UPD")}), s.f4.setBaud(19200);
-    if (setup == "silent") s.bus.setRegisterSilent(100);
-    if (setup == "latency") s.bus.converter().setLatency(0.05);
-    if (setup == "instant") s.bus.converter().setPaced(false);
-    if (setup == "injected") s.bus.failNextTransactions(1, 101);
+    if (row.setup == "silent") s.bus.setRegisterSilent(100);
+    if (row.setup == "latency") s.bus.converter().setLatency(0.05);
+    if (row.setup == "instant") s.bus.converter().setPaced(false);
+    if (row.setup == "injected") s.bus.failNextTransactions(1, 101);
     const double start = s.clock.now();
     const std::string reply = ask(row.line).run(s);
     char ms[32];
@@ -688,8 +679,7 @@ TEST(Converter, LinkTakesItsTime) {
   }
   // A read whose time-out is shorter than the wait times out; the reply comes later.
   Bench s;
-  s.bus.setRegisterSilent(100);
-  s.bus.ibtmo(0, 9);  // 100 ms
+  s.bus.setRegisterSilent(100), s.bus.ibtmo(0, 9);  // a time-out of 100 ms
   s.play({send("R 100,1"), read().shows("timed out after 0.1 s"),
           read().shows("timed out after 0.1 s"), wait(0.4), read().shows("empty reply"),
           ask("E?").shows("101\n")});
@@ -768,8 +758,7 @@ TEST(Bus, DriverCallsAndListenerSearch) {
   for (const auto& row : searches) {
     Bench s;
     s.bus.setConverterPresent(row.present);
-    std::vector<bus::Addr4882> found(33, 99);
-    std::vector<bus::Addr4882> list = row.list;
+    std::vector<bus::Addr4882> found(33, 99), list = row.list;
     s.bus.FindLstn(0, list.data(), row.limit ? found.data() : nullptr, row.limit);
     std::string text = statusText(s.bus.status()) + ":";
     for (int a : found) text += a == 99 ? "" : " " + std::to_string(a);

@@ -18,16 +18,11 @@ int ibdev(int board, int pad, int sad, int tmo, int eot, int eos);
 int ibfind(const char* name);
 int ibwrt(int ud, const void* data, long count);
 int ibrd(int ud, void* buffer, long count);
-int ibclr(int ud);
+int ibclr(int ud), ibpct(int ud), ibloc(int ud), ibtrg(int ud), ibstop(int ud);
 int ibrsp(int ud, char* result);
-int ibwait(int ud, int mask);
-int ibtmo(int ud, int code);
-int ibsre(int ud, int value);
-int ibeos(int ud, int value);
-int ibeot(int ud, int value);
-int ibonl(int ud, int value);
-int ibpad(int ud, int value);
-int ibconfig(int ud, int option, int value);
+int ibwait(int ud, int mask), ibtmo(int ud, int code), ibsre(int ud, int value);
+int ibeos(int ud, int value), ibeot(int ud, int value), ibonl(int ud, int value);
+int ibpad(int ud, int value), ibdma(int ud, int value), ibconfig(int ud, int option, int value);
 int ibask(int ud, int option, int* value);
 int ibcmd(int ud, const void* commands, long count);
 int ibcmda(int ud, const void* commands, long count);
@@ -35,16 +30,10 @@ int ibwrta(int ud, const void* data, long count);
 int ibwrtf(int ud, const char* path);
 int ibrdf(int ud, const char* path);
 int ibspb(int ud, short* result);
-int ibrsv(int ud, int statusByte);
-int ibrsv2(int ud, int statusByte, int newReason);
-int ibdma(int ud, int value);
+int ibrsv(int ud, int statusByte), ibrsv2(int ud, int statusByte, int newReason);
 int ibbna(int ud, const char* name);
 int ibevent(int ud, short* event);
-int ibpct(int ud);
-int ibloc(int ud);
-int ibtrg(int ud);
-int ibstop(int ud);
-void DevClear(int board, unsigned short address);
+void DevClear(int board, unsigned short address), Trigger(int board, unsigned short address);
 void DevClearList(int board, const unsigned short* list);
 void FindRQS(int board, const unsigned short* list, short* result);
 void AllSpoll(int board, const unsigned short* list, short* results);
@@ -54,20 +43,13 @@ void Receive(int board, unsigned short address, void* buffer, long count, int te
 void SendDataBytes(int board, const void* data, long count, int mode);
 void PPollConfig(int board, unsigned short address, int line, int sense);
 void SendSetup(int board, const unsigned short* list);
-void Trigger(int board, unsigned short address);
 void TestSys(int board, const unsigned short* list, short* results);
 void ResetSys(int board, const unsigned short* list);
-void SendLLO(int board);
+void SendLLO(int board), PassControl(int board, unsigned short address);
 void TestSRQ(int board, short* result);
-void PassControl(int board, unsigned short address);
-int AsyncIbsta(void);
-int AsyncIberr(void);
-long AsyncIbcntl(void);
+int AsyncIbsta(void), AsyncIberr(void), ThreadIbsta(void), ThreadIberr(void), ThreadIbcnt(void);
+long AsyncIbcntl(void), ThreadIbcntl(void);
 int parse_gpib_conf(const char* path, void* configs, unsigned count, void* boards, unsigned n);
-int ThreadIbsta(void);
-int ThreadIberr(void);
-int ThreadIbcnt(void);
-long ThreadIbcntl(void);
 const char* gpib_error_string(int error);
 extern volatile int ibsta, iberr;
 extern volatile long ibcntl;
@@ -142,8 +124,7 @@ TEST(Bench, EndOfStringEndsARead) {
       {REOS | BIN | 0xAC, "42,1187\n 2100/0/8"},
   };
   for (const auto& row : rows) {
-    ibeos(ud, row.eos);
-    write(ud, "R 1,2");
+    ibeos(ud, row.eos), write(ud, "R 1,2");
     EXPECT_EQ(read(ud), row.first) << std::hex << row.eos;
     ibclr(ud);
   }
@@ -168,8 +149,7 @@ TEST(Bench, DeviceClearAndSettings) {
   // Addressed as a listener, the converter takes bytes sent with each end mode: none keeps the
   // message open, the line feed ends it.
   const unsigned short converter[] = {4, NOADDR};
-  SendSetup(0, converter);
-  SendDataBytes(0, "*ID", 3, 0);
+  SendSetup(0, converter), SendDataBytes(0, "*ID", 3, 0);
   EXPECT_EQ(status(), "0120/0/3");
   SendDataBytes(0, "N?", 2, NLend);
   EXPECT_EQ(status(), "0120/0/3");
@@ -194,8 +174,7 @@ TEST(Bench, DeviceClearAndSettings) {
 }
 
 TEST(Bench, ErrorsAsTheRealLibrary) {
-  const int ud = openConverter();
-  const int nobody = openConverter(12);
+  const int ud = openConverter(), nobody = openConverter(12);
   const struct {
     const char* what;
     int (*call)(int);
@@ -256,11 +235,7 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
 TEST(Bench, EachThreadKeepsItsOwnStatus) {
   const int ud = openConverter();
   std::string other;
-  std::thread failing([&] {
-    ibclr(-1);
-    other = status();
-  });
-  failing.join();
+  std::thread([&] { ibclr(-1), other = status(); }).join();
   EXPECT_EQ(other, "8000/4/0");
   EXPECT_EQ(iberr, EARG);                 // the shared variable saw the other thread's call
   EXPECT_EQ(status(), "0100/0/0") << ud;  // this thread still has its own ibdev's
@@ -284,8 +259,7 @@ TEST(Bench, XeosEndsAMessageAtEveryEndOfStringByte) {
     EXPECT_EQ(write(ud, "*IDN?"), "0100/0/5") << std::hex << row.eos;  // every byte counted
     EXPECT_EQ(read(ud), row.reply) << std::hex << row.eos;
   }  // Only the bytes given are looked at: an end-of-string byte just past them ends nothing.
-  ibeos(ud, XEOS | '\n');
-  ibwrt(ud, "*IDN?\n", 5);
+  ibeos(ud, XEOS | '\n'), ibwrt(ud, "*IDN?\n", 5);
   EXPECT_EQ(status(), "0100/0/5");
   EXPECT_EQ(read(ud), "ORVANE,5630,SIM-000417,2.10\n 2100/0/28");
   ibeos(ud, 0);
@@ -299,11 +273,8 @@ TEST(Bench, BoardLevelCommandsAddressTheBus) {
   EXPECT_EQ(ibcmd(0, listenTo4.data(), 4) & ERR, 0);
   EXPECT_EQ(read(0), "ORVANE,5630,SIM-000417,2.10\n 2120/0/28");
   // DCL clears the converter: the reply it held is gone.
-  ibcmd(0, talkTo4.data(), 4);
-  write(0, "*IDN?");
-  ibcmd(0, "\x14", 1);
-  ibtmo(0, T10ms);
-  ibcmd(0, listenTo4.data(), 4);
+  ibcmd(0, talkTo4.data(), 4), write(0, "*IDN?");
+  ibcmd(0, "\x14", 1), ibtmo(0, T10ms), ibcmd(0, listenTo4.data(), 4);
   EXPECT_EQ(read(0), " c120/6/0");
   ibtmo(0, T3s);
   // Listeners that are not there, a bad count, a device descriptor.
@@ -352,8 +323,7 @@ TEST(Bench, RoutinesOnAddressLists) {
 
   // ResetSys clears the bus and sends *RST: the converter talks ASCII again.
   const int ud = openConverter();
-  write(ud, "FORM:TALK HEXL");
-  ResetSys(0, converter);
+  write(ud, "FORM:TALK HEXL"), ResetSys(0, converter);
   EXPECT_EQ(status(), "0120/0/0");
   write(ud, "FORM:TALK?");
   EXPECT_EQ(read(ud), "ASCII\n 2100/0/6");
@@ -384,8 +354,7 @@ TEST(Bench, FilesWrittenToAndReadIntoADevice) {
   EXPECT_EQ(ThreadIberr(), 12);
   EXPECT_EQ(read(ud), "ORVANE,5630,SIM-000417,2.10\n 2100/0/28");  // still there to read
   EXPECT_EQ(ibwrtf(ud, nullptr), ERR | CMPL);
-  std::remove(query.c_str());
-  std::remove(saved.c_str());
+  std::remove(query.c_str()), std::remove(saved.c_str());
 }
 
 TEST(Bench, EntryPointsBeyondTheSimulatedBoard) {
@@ -455,9 +424,8 @@ TEST(FaultyBench, SerialPollAfterAnError) {
   EXPECT_EQ(ibwait(ud, RQS | TIMO), RQS | CMPL | END);
   // With autopolling on, the status byte of the converter asking for service waits in its queue.
   short queued = -1;
-  ibconfig(0, IbcAUTOPOLL, 1);
   int autopoll = 0;
-  ibask(0, IbcAUTOPOLL, &autopoll);
+  ibconfig(0, IbcAUTOPOLL, 1), ibask(0, IbcAUTOPOLL, &autopoll);
   EXPECT_EQ(ibspb(ud, &queued), RQS | CMPL);
   EXPECT_EQ(queued * 10 + autopoll, 11);
   const unsigned short both[] = {7, 4, NOADDR};
