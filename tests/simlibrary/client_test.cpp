@@ -104,7 +104,9 @@ TEST(Bench, ConverterConversation) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(write(ud, row.command), row.written) << row.command;
-    if (!row.reply.empty()) EXPECT_EQ(read(ud), row.reply) << row.command;
+    if (!row.reply.empty()) {
+      EXPECT_EQ(read(ud), row.reply) << row.command;
+    }
   }
   // The shared variables follow the last call of any thread.
   EXPECT_EQ(ibsta, 0x2100);
@@ -190,6 +192,9 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
       {"unsupported option", [](int d) { return ibconfig(d, IbcReadAdjust, 1); }, ud, "8100/11/0"},
       {"no lockout on the board", [](int d) { return ibconfig(d, 0x17, 0); }, 0, "0120/0/0"},
       {"lockout on the board", [](int d) { return ibconfig(d, 0x17, 1); }, 0, "8120/11/0"},
+      {"a secondary address", [](int d) { return ibconfig(d, 0x2, 0x60); }, nobody, "0100/0/0"},
+      {"event queue on a device", [](int d) { return ibconfig(d, 0x15, 1); }, ud, "8100/4/0"},
+      {"event queue on the board", [](int d) { return ibconfig(d, 0x15, 1); }, 0, "0120/0/0"},
       {"moving the board", [](int d) { return ibpad(d, 5); }, 0, "8120/11/0"},
       {"no buffer to read into", [](int d) { return ibrd(d, nullptr, 5); }, ud, "8100/4/0"},
       {"no data to send", [](int d) { return SendDataBytes(d, nullptr, 3, NLend), ThreadIbsta(); },

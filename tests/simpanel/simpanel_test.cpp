@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -178,9 +179,19 @@ TEST(SimulatorPanel, ShowsChangesMadeBehindItsBack) {
   EXPECT_TRUE(p.panel.findChild<QAbstractButton*>("optChamberThermal")->isChecked());
   // Opened, its boxes hold the settings as they are.
   p.panel.show();
-  std::string boxes;
-  for (const QLineEdit* box : p.panel.findChildren<QLineEdit*>())
+  std::string boxes, uncaptioned;
+  for (const QLineEdit* box : p.panel.findChildren<QLineEdit*>()) {
     boxes += box->objectName().toStdString() + "=" + box->text().toStdString() + " ";
+    const auto captions = [box](const QLabel* l) {  // just to its left on its line
+      const int gap = box->x() - l->geometry().right();
+      return l->parent() == box->parent() && gap > 0 && gap < 12 &&
+             std::abs(l->geometry().center().y() - box->geometry().center().y()) < 4;
+    };
+    if (std::ranges::none_of(p.panel.findChildren<QLabel*>(), captions))
+      uncaptioned += box->objectName().toStdString() + " ";
+  }
+  EXPECT_EQ(uncaptioned, "");
+  EXPECT_EQ(p.panel.findChild<QLabel*>("lblState")->alignment(), Qt::AlignLeft | Qt::AlignTop);
   EXPECT_EQ(boxes,
             "txtIdentity=ORVANE,5620,SIM-000417,2.10 txtFailCount= txtFailCode= txtRegister= "
             "txtRegisterValue= txtBaud=9600 txtAmbient=23.8889 txtClock=01:02:03 txtLatency=5 "

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QChartView>
+#include <QDir>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTemporaryDir>
@@ -116,10 +117,8 @@ TEST(TrendWindow, DrawsThePlanBesideTheReadings) {
   EXPECT_GE(w.findChild<QChartView*>()->chart()->axes(Qt::Vertical)[0]->property("max").toDouble(),
             250);
   const std::tuple<double, const char*, double> steps[] = {
-      {5, "Profile 1, not started (3 steps)", -1},
-      {100, "Profile 1, step 1 of 3", 10},
-      {200, "Profile 1, step 3 of 3", 200},
-      {300, "Profile 1, step 3 of 3", 200},
+      {5, "Profile 1, not started (3 steps)", -1}, {100, "Profile 1, step 1 of 3", 10},
+      {200, "Profile 1, step 3 of 3", 200},        {300, "Profile 1, step 3 of 3", 200},
       {301, "Profile 1, ended (3 steps)", -1},
   };
   for (const auto& [newest, text, marked] : steps) {
@@ -195,12 +194,13 @@ TEST(TrendWindow, ReviewsALogAndGoesBackToLive) {
   const std::pair<QString, QString> refused[] = {
       {"none.csv", std::strerror(ENOENT)},  // the system's words, in the operator's language
       {"", std::strerror(EISDIR)},
+      {"/proc/self/mem", std::strerror(EIO)},  // a file that cannot be read
       {"bad.csv", "line 2: temperature \"hot\" is not a number"},
   };
   for (const auto& [file, why] : refused) {
-    open(dir.filePath(file));
-    EXPECT_EQ(label(w, "lblMessage"),
-              ("Cannot review " + dir.filePath(file) + ": " + why).toStdString());
+    const QString path = QDir(dir.path()).filePath(file);
+    open(path);
+    EXPECT_EQ(label(w, "lblMessage"), ("Cannot review " + path + ": " + why).toStdString());
     EXPECT_EQ(label(w, "lblReview"), reviewing);
   }
 

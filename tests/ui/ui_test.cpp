@@ -51,6 +51,7 @@ TEST(NameTextBoxes, TheCaptionThatBelongsToTheBox) {
       {"label above, 5 px over its top", Label, {100, 84, 80, 22}, "what the box says"},
       {"label too far to the left", Label, {0, 100, 30, 20}, "what the box says"},
       {"label far below", Label, {100, 150, 80, 20}, "what the box says"},
+      {"label on the line above, to the left", Label, {20, 60, 78, 20}, "what the box says"},
       {"button to the right", Button, {190, 100, 60, 20}, "Set point"},
       {"frame round the box alone", Frame, {50, 60, 200, 100}, "Set point"},
   };
