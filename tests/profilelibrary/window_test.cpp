@@ -71,6 +71,7 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
   ASSERT_TRUE(bus.writeProfile(p, 2).ok);
   l.w.show();
   EXPECT_EQ(testing_support::layoutProblems(&l.w), std::vector<std::string>{});
+  EXPECT_EQ(l.w.windowTitle().toStdString(), "Profile Library");
 
   l.click("cmdDirectory");
   EXPECT_EQ(l.message(), "2 profiles on the controller.");
@@ -135,11 +136,13 @@ TEST(LibraryWindow, DirectoryStepsPlanComparedAndKept) {
       "duration": "00:02:00", "end": 100}, {"type": "End", "action": "hold"}]}]})"));
   l.type("txtTarget", "1");
   l.click("cmdLoad");
-  EXPECT_EQ(l.message(), "Profile 1 exists on the controller. Press \"Replace profile 1\" to "
-                         "delete it and write the file's profile in its place.");
+  EXPECT_EQ(l.message(),
+            "Profile 1 exists on the controller. Press \"Replace profile 1\" to "
+            "delete it and write the file's profile in its place.");
   l.click("cmdReplace");
-  EXPECT_EQ(l.message(), "Profile 1 written (converted to °F) and read back: every step as in "
-                         "the file.");
+  EXPECT_EQ(l.message(),
+            "Profile 1 written (converted to °F) and read back: every step as in "
+            "the file.");
   EXPECT_EQ(l.cells("tblSteps"), "1|Time|00:02:00 to 212 °F\n2|End|hold\n");
   EXPECT_FALSE(l.get<QListWidget>("lstDifferences")->isVisibleTo(&l.w));
 }
@@ -202,13 +205,15 @@ TEST(LibraryWindow, WhatCannotBeDoneIsSaidAndAReadCanBeCancelled) {
   EXPECT_EQ(l.message(), "Profile 2 written and read back: every step as in the file.");
   const std::string aSoak = R"({"type": "Soak", "duration": "00:01:00"}, )";
   l.type("txtFile", l.file("long.json", R"({"format": "gpib-modbus-console profiles",
-      "version": 1, "unit": "F", "profiles": [{"steps": [)" + aSoak + aSoak + aSoak + aSoak +
-      R"({"type": "End", "action": "hold"}]}]})"));
+      "version": 1, "unit": "F", "profiles": [{"steps": [)" +
+                                            aSoak + aSoak + aSoak + aSoak +
+                                            R"({"type": "End", "action": "hold"}]}]})"));
   operatorAtCancel.reads = 0, operatorAtCancel.at = 16;
   l.type("txtTarget", "3");
   l.click("cmdLoad");
-  EXPECT_EQ(l.message(), "Loading stopped: cancelled before step 2 of 5. The table shows what "
-                         "the controller now holds.");
+  EXPECT_EQ(l.message(),
+            "Loading stopped: cancelled before step 2 of 5. The table shows what "
+            "the controller now holds.");
   EXPECT_EQ(l.cells("tblSteps"), "1|Soak|00:01:00\n");
   l.c.observers.remove(&operatorAtCancel);
 }

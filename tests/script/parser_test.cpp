@@ -59,6 +59,7 @@ TEST(ScriptParser, EveryStepForm) {
       {"sim register 100 -40", "SimRegister n=100 v=-40"},
       {"sim register 65535 65535", "SimRegister n=65535 v=65535"},
       {"sim register 100 none", "SimRegisterNone n=100"},
+      {"sim register 0 none", "SimRegisterNone"},  // register 0 is one too
       {"sim clock 23:59:59", "SimClock n=86399"},
       {"sim clock 08:05:09", "SimClock n=29109"},
       {"sim model 5690", "SimModel [5690]"},

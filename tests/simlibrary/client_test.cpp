@@ -51,7 +51,7 @@ int AsyncIbsta(void), AsyncIberr(void), ThreadIbsta(void), ThreadIberr(void), Th
 long AsyncIbcntl(void), ThreadIbcntl(void);
 int parse_gpib_conf(const char* path, void* configs, unsigned count, void* boards, unsigned n);
 const char* gpib_error_string(int error);
-extern volatile int ibsta, iberr;
+extern volatile int ibsta, iberr, ibcnt;
 extern volatile long ibcntl;
 }
 
@@ -110,7 +110,7 @@ TEST(Bench, ConverterConversation) {
   }
   // The shared variables follow the last call of any thread.
   EXPECT_EQ(ibsta, 0x2100);
-  EXPECT_EQ(ibcntl, 4);
+  EXPECT_EQ(ibcnt + ibcntl, 8);
 }
 
 TEST(Bench, EndOfStringEndsARead) {
@@ -202,6 +202,8 @@ TEST(Bench, ErrorsAsTheRealLibrary) {
       {"an end mode no family has",
        [](int d) { return SendDataBytes(d, "x", 1, 7), ThreadIbsta(); }, 0, "8120/4/0"},
       {"parallel poll on line 0", [](int d) { return PPollConfig(d, 4, 0, 1), ThreadIbsta(); }, 0,
+       "8120/4/0"},
+      {"parallel poll on line 9", [](int d) { return PPollConfig(d, 4, 9, 1), ThreadIbsta(); }, 0,
        "8120/4/0"},
       {"parallel poll sensing 2", [](int d) { return PPollConfig(d, 4, 1, 2), ThreadIbsta(); }, 0,
        "8120/4/0"},

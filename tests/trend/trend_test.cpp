@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -249,13 +250,18 @@ TEST(TrendWindow, FollowsZoomsSavesAndLogs) {
   EXPECT_FALSE(t->following());
   EXPECT_FALSE(t->findChild<QCheckBox*>("chkFollow")->isChecked());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 30);
-  t->pan(-10);
-  EXPECT_NEAR(t->viewEnd(), c.extras.readings().last() - 10, 1e-9);
+  // Dragged 60 px to the right with the right button: earlier times come into view.
+  auto* view = t->findChild<trend::ChartView*>();
+  const double width = view->chart()->plotArea().width();
+  QTest::mousePress(view->viewport(), Qt::RightButton, {}, {200, 150});
+  QTest::mouseMove(view->viewport(), {260, 150});
+  QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, {260, 150});
+  EXPECT_NEAR(t->viewEnd(), c.extras.readings().last() - 60 / width * 30, 1e-6);
   press(t, "cmdReset");
   EXPECT_TRUE(t->following());
   EXPECT_EQ(t->viewEnd() - t->viewStart(), 60);
   // A rectangle drawn on the chart makes the view the operator's too.
-  emit t->findChild<trend::ChartView*>()->userChangedView();
+  emit view->userChangedView();
   EXPECT_FALSE(t->following());
   press(t, "cmdReset");
 
