@@ -43,7 +43,7 @@ TEST(Options, CommandLines) {
       {{"--driver", "x.so", "--virtual-time", "--script", "a"}, needsSimulate},
       {{"--simulate", "--virtual-time"},
        "error: --virtual-time needs --script: without one nothing makes the time pass"},
-      {{"--prologix", "/dev/ttyUSB0", "--baud", "9600"}, "prologix /dev/ttyUSB0 baud=9600"},
+      {{"--prologix", "/dev/ttyUSB0", "--baud", "50"}, "prologix /dev/ttyUSB0 baud=50"},
       {{"--prologix"},
        "error: --prologix needs a serial device (/dev/ttyUSB0) or HOST[:PORT] of an adapter"},
       {{"--prologix", "lab", "--baud", "9600"},

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "Controls.h"
 #include "EventTable.h"
 #include "ExtraWindows.h"
+#include "Layout.h"
 #include "MainWindow.h"
 #include "MonitorWindow.h"
 #include "Observers.h"
@@ -141,6 +143,8 @@ TEST(MonitorWindow, OpensFromTheMenuAndSavesCopiesAndClears) {
   EXPECT_EQ((std::ostringstream() << saved.rdbuf()).str(), extras.events().traceText());
   EXPECT_FALSE(w->saveTrace(dir.filePath("no/such.trace")));
   EXPECT_TRUE(w->findChild<QLabel*>("lblMessage")->text().startsWith("Cannot write the trace to"));
+  w->layout()->activate();  // as the event loop would, with the longer count in place
+  EXPECT_EQ(testing_support::layoutProblems(w), std::vector<std::string>{});
 
   auto* view = w->findChild<QTableView*>("tblEvents");
   auto* filterBox = w->findChild<QLineEdit*>("txtFilter");
