@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <QSerialPort>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -296,7 +298,7 @@ TEST(TcpLink, SaysWhetherTheAdapterClosedOrNeverAnswered) {
   auto unanswered = prologix::tcpLink("127.0.0.1", ntohs(at.sin_port));
   ASSERT_TRUE(queued->open(soon())) << queued->problem();
   EXPECT_FALSE(unanswered->open(soon()));
-  EXPECT_EQ(unanswered->problem(), where + "cannot connect: Connection timed out");
+  EXPECT_EQ(unanswered->problem(), where + "cannot connect: " + std::strerror(ETIMEDOUT));
   ::close(listener);
 }
 
